@@ -1,0 +1,214 @@
+#include "tests/fake_windows.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/ascii_case.h"
+
+namespace fake {
+
+Windows& State() {
+  static Windows windows;
+  return windows;
+}
+
+void Reset() { State() = Windows{}; }
+
+void RegisterVisualStudio(const std::string& install_dir) {
+  State().registry["SOFTWARE\\Microsoft\\VisualStudio\\8.0"]["InstallDir"] = {
+      REG_SZ, install_dir + std::string(1, '\0')};
+}
+
+}  // namespace fake
+
+struct HKEY__ {
+  std::string path;
+};
+
+namespace {
+
+using fake::State;
+
+void Log(std::string entry) { State().log.push_back(std::move(entry)); }
+
+bool Fails(const char* call) { return State().failing_calls.count(call) > 0; }
+
+bool Fails(const char* call, const std::string& path) {
+  return Fails(call) || State().failing_paths.count(path) > 0;
+}
+
+std::size_t HandleNumber(HANDLE handle) {
+  return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+HKEY KeyHandle(const std::string& key_path) {
+  static std::map<std::string, HKEY__> keys;
+  HKEY__& key = keys[key_path];
+  key.path = key_path;
+  return &key;
+}
+
+std::string OpenedPath(HANDLE handle) {
+  const auto file = State().open_files.find(HandleNumber(handle));
+  return file == State().open_files.end() ? "<bad handle>" : file->second;
+}
+
+}  // namespace
+
+LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
+  Log(std::string("RegOpenKeyA(") +
+      (key == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "?") + ", " +
+      sub_key + ")");
+  if (key != HKEY_LOCAL_MACHINE || Fails("RegOpenKeyA") ||
+      State().registry.count(sub_key) == 0) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  *result = KeyHandle(sub_key);
+  return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* reserved,
+                      DWORD* type, BYTE* data, DWORD* size) {
+  Log(std::string("RegQueryValueExA(") + value_name + ", " +
+      (reserved == nullptr ? "NULL" : "reserved") + ", " +
+      std::to_string(*size) + ")");
+  const auto& values = State().registry[key->path];
+  const auto value = values.find(value_name);
+  if (value == values.end() || Fails("RegQueryValueExA")) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  const std::string& bytes = value->second.bytes;
+  const DWORD capacity = *size;
+  *size = static_cast<DWORD>(bytes.size());
+  if (type != nullptr) *type = value->second.type;
+  if (bytes.size() > capacity) return ERROR_MORE_DATA;
+  std::memcpy(data, bytes.data(), bytes.size());
+  return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY /*key*/) {
+  Log("RegCloseKey()");
+  return ERROR_SUCCESS;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, char* file_name, DWORD size) {
+  Log(std::string("GetModuleFileNameA(") + (module ? "module" : "NULL") + ", " +
+      std::to_string(size) + ")");
+  if (State().module_path_fails) return 0;
+  const std::string& path = State().module_path;
+  // As Windows XP and Wine do: a path that does not fit is cut to `size`
+  // bytes without a terminator.
+  const DWORD copied =
+      static_cast<DWORD>(std::min<std::size_t>(path.size(), size));
+  std::memcpy(file_name, path.data(), copied);
+  if (copied < size) file_name[copied] = '\0';
+  return copied;
+}
+
+BOOL DeleteFileA(const char* file_name) {
+  Log(std::string("DeleteFileA(") + file_name + ")");
+  const auto file = State().files.find(file_name);
+  if (Fails("DeleteFileA", file_name) || file == State().files.end() ||
+      file->second.read_only) {
+    return FALSE;
+  }
+  State().files.erase(file);
+  return TRUE;
+}
+
+HANDLE CreateFileA(const char* file_name, DWORD desired_access,
+                   DWORD share_mode, SECURITY_ATTRIBUTES* security,
+                   DWORD creation_disposition, DWORD flags_and_attributes,
+                   HANDLE template_file) {
+  Log(std::string("CreateFileA(") + file_name + ", " +
+      (desired_access == GENERIC_WRITE ? "GENERIC_WRITE"
+                                       : std::to_string(desired_access)) +
+      ", " + std::to_string(share_mode) + ", " +
+      (security == nullptr ? "NULL" : "security") + ", " +
+      (creation_disposition == CREATE_ALWAYS
+           ? "CREATE_ALWAYS"
+           : std::to_string(creation_disposition)) +
+      ", " + std::to_string(flags_and_attributes) + ", " +
+      (template_file == nullptr ? "NULL" : "template") + ")");
+  const auto file = State().files.find(file_name);
+  if (Fails("CreateFileA", file_name) ||
+      (file != State().files.end() && file->second.read_only)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  State().files[file_name].bytes.clear();
+  const std::size_t number = State().next_handle++;
+  State().open_files[number] = file_name;
+  return reinterpret_cast<HANDLE>(number);
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
+               OVERLAPPED* overlapped) {
+  const std::string path = OpenedPath(file);
+  Log("WriteFile(" + path + ", " + std::to_string(count) + ", " +
+      (overlapped == nullptr ? "NULL" : "overlapped") + ")");
+  if (written != nullptr) *written = 0;
+  if (State().open_files.count(HandleNumber(file)) == 0) {
+    State().errors.push_back("WriteFile on a handle not open: " + path);
+    return FALSE;
+  }
+  if (Fails("WriteFile", path)) return FALSE;
+  std::string& bytes = State().files[path].bytes;
+  const std::size_t room = State().write_limit > bytes.size()
+                               ? State().write_limit - bytes.size()
+                               : 0;
+  const std::size_t accepted = std::min<std::size_t>(count, room);
+  bytes.append(static_cast<const char*>(buffer), accepted);
+  if (written != nullptr) *written = static_cast<DWORD>(accepted);
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+  const std::string path = OpenedPath(object);
+  Log("CloseHandle(" + path + ")");
+  if (State().open_files.erase(HandleNumber(object)) == 0) {
+    State().errors.push_back("CloseHandle on a handle not open: " + path);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CopyFileA(const char* existing_file, const char* new_file,
+               BOOL fail_if_exists) {
+  Log(std::string("CopyFileA(") + existing_file + ", " + new_file + ", " +
+      (fail_if_exists ? "TRUE" : "FALSE") + ")");
+  auto& files = State().files;
+  const auto source = files.find(existing_file);
+  const auto target = files.find(new_file);
+  if (Fails("CopyFileA", existing_file) || Fails("CopyFileA", new_file) ||
+      source == files.end() ||
+      (target != files.end() && (fail_if_exists || target->second.read_only))) {
+    return FALSE;
+  }
+  files[new_file] = source->second;
+  return TRUE;
+}
+
+HANDLE GetProcessHeap() { return reinterpret_cast<HANDLE>(std::uintptr_t{1}); }
+
+void* HeapAlloc(HANDLE /*heap*/, DWORD /*flags*/, SIZE_T size) {
+  if (++State().allocations == State().failing_allocation) return nullptr;
+  void* memory = std::malloc(size);
+  State().live_allocations.insert(memory);
+  return memory;
+}
+
+BOOL HeapFree(HANDLE /*heap*/, DWORD /*flags*/, void* memory) {
+  if (memory != nullptr && State().live_allocations.erase(memory) == 0) {
+    State().errors.push_back("HeapFree of memory not allocated");
+    return FALSE;
+  }
+  std::free(memory);
+  return TRUE;
+}
+
+int _stricmp(const char* left, const char* right) {
+  Log(std::string("_stricmp(") + left + ", " + right + ")");
+  return platform::CompareIgnoringAsciiCase(left, right);
+}
