@@ -1,0 +1,192 @@
+# The sandbox of the end-to-end suite, for the native tool or for
+# WizardSetup.exe under Wine: a Visual Studio 8.0 tree, its registry entry,
+# and a tool folder holding the executable, the two icons and the two wizard
+# folders. Sourced by wizard_e2e.sh, which sets `mode` and `build`.
+#
+# Both give the suite:
+#   sandbox, tool_dir, wizard_dir        host paths
+#   tool_dir_windows, install_dir_windows  the same as the tool sees them
+#   scratch                              a folder outside the sandbox
+#   reset_sandbox, run_tool ARGS...
+#   set_install_dir TEXT [TYPE], set_install_dir_unterminated TEXT,
+#   remove_install_dir_value, remove_visual_studio_key
+#   long_install_dir LENGTH, move_tool RELATIVE_PATH
+#   platform_scenarios, finish_sandbox
+
+registry_key='HKLM\SOFTWARE\Microsoft\VisualStudio\8.0'
+
+to_windows() { printf '%s' "${1//\//\\}"; }
+
+# Makes the tree afresh with Visual Studio registered.
+reset_sandbox() {
+  rm -rf "$sandbox"
+  mkdir -p "$sandbox/VS8/Common7/IDE" "$sandbox/VS8/VC#/CSharpProjects" \
+    "$sandbox/Tool/TaskWizard" "$sandbox/Tool/ComponentWizard" "$sandbox/cwd"
+  printf 'the IDE' > "$sandbox/VS8/Common7/IDE/devenv.exe"
+  printf 'another wizard' > "$sandbox/VS8/VC#/CSharpProjects/Other.vsdir"
+  printf 'task wizard script' > "$sandbox/Tool/TaskWizard/default.js"
+  printf 'component wizard script' > "$sandbox/Tool/ComponentWizard/default.js"
+  printf 'task icon \001\002\r\n' > "$sandbox/Tool/TaskWizard.ico"
+  printf 'component icon \377\000' > "$sandbox/Tool/ComponentWizard.ico"
+  cp "$tool_binary" "$sandbox/Tool/"
+  tool_dir=$sandbox/Tool
+  wizard_dir=$sandbox/VS8/VC#/CSharpProjects
+  tool_dir_windows=$(windows_path "$tool_dir")\\
+  install_dir_windows=$(windows_path "$sandbox/VS8/Common7/IDE")\\
+  remove_visual_studio_key
+  set_install_dir "$install_dir_windows"
+}
+
+# An install directory of exactly LENGTH characters that leads to the IDE's
+# folder through a padding folder and "..".
+long_install_dir() {
+  local ide="\\..\\VS8\\Common7\\IDE\\"
+  local prefix
+  prefix=$(windows_path "$sandbox")\\
+  local pad_length=$(($1 - ${#prefix} - ${#ide}))
+  local pad
+  pad=$(head -c "$pad_length" /dev/zero | tr '\0' p)
+  mkdir -p "$sandbox/$pad"
+  printf '%s' "$prefix$pad$ide"
+}
+
+move_tool() {
+  mkdir -p "$sandbox/$1"
+  rmdir "$sandbox/$1"
+  mv "$tool_dir" "$sandbox/$1"
+  tool_dir=$sandbox/$1
+  tool_dir_windows=$(windows_path "$tool_dir")\\
+}
+
+if [ "$mode" = native ]; then
+  tool_binary=$build/WizardSetup
+  work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
+  sandbox=$work/sandbox
+  scratch=$work/scratch
+  mkdir -p "$scratch"
+  registry=$work/registry
+  value_file=$registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/VisualStudio/8.0/InstallDir
+
+  windows_path() { to_windows "$1"; }
+
+  run_tool() {
+    (cd "$sandbox/cwd" && WIZARDSETUP_REGISTRY=$registry "$tool_dir/WizardSetup" "$@")
+  }
+  set_install_dir() {
+    mkdir -p "${value_file%/*}"
+    printf '%s\0' "$1" > "$value_file"
+  }
+  set_install_dir_unterminated() {
+    mkdir -p "${value_file%/*}"
+    printf '%s' "$1" > "$value_file"
+  }
+  remove_install_dir_value() { rm -f "$value_file"; }
+  remove_visual_studio_key() { rm -rf "$registry"; }
+
+  # Windows refuses the wizard paths of so long an install directory (they
+  # pass MAX_PATH); here they work, which shows the value was read whole.
+  platform_scenarios() {
+    scenario "InstallDir of 259 characters is used"
+    set_install_dir "$(long_install_dir 259)"
+    run /install
+    expect_installed
+
+    scenario "no registry at all"
+    registry=$work/no-registry
+    run /install
+    registry=$work/registry
+    expect_none_of_the_six
+  }
+  finish_sandbox() { rm -rf "$work"; }
+  return 0
+fi
+
+# --- Wine ------------------------------------------------------------------
+
+tool_binary=$build/WizardSetup.exe
+helpers=$build/tests/wine
+work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+sandbox=$WINEPREFIX/drive_c/sandbox
+scratch=$work/scratch
+mkdir -p "$scratch"
+
+# Wine's background processes inherit the output of whoever starts them:
+# start them with theirs going nowhere, and stop them whatever happens.
+wineserver -p >/dev/null 2>&1 || true
+wineboot -i >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+
+windows_path() {
+  case $1 in
+    "$WINEPREFIX/drive_c"/*) printf 'C:%s' "$(to_windows "${1#"$WINEPREFIX/drive_c"}")" ;;
+    *) printf 'Z:%s' "$(to_windows "$1")" ;;
+  esac
+}
+
+run_tool() {
+  (cd "$sandbox/cwd" && wine "${tool_dir_windows}WizardSetup.exe" "$@")
+}
+quiet_wine() { wine "$@" >/dev/null 2>&1; }
+set_install_dir() {
+  quiet_wine reg add "$registry_key" /v InstallDir /t "${2:-REG_SZ}" /d "$1" /reg:32 /f
+}
+set_install_dir_unterminated() {
+  local hex
+  hex=$(printf '%s' "$1" | iconv -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')
+  quiet_wine "$helpers/set_raw_value.exe" 1 "$hex"
+}
+# Removing what is not there is no failure.
+remove_install_dir_value() {
+  quiet_wine reg delete "$registry_key" /v InstallDir /reg:32 /f || true
+}
+remove_visual_studio_key() {
+  local view
+  for view in /reg:32 /reg:64; do
+    quiet_wine reg delete 'HKLM\SOFTWARE\Microsoft\VisualStudio' $view /f || true
+  done
+}
+
+# Holds a wizard file open with no sharing from another Windows process
+# while the tool runs with the given arguments.
+run_while_held() {  # run_while_held NAME ARGS...
+  local held=$wizard_dir/$1
+  rm -f "$scratch/ready" "$scratch/release"
+  wine "$helpers/hold_file.exe" "$(windows_path "$held")" \
+    "$(windows_path "$scratch/ready")" "$(windows_path "$scratch/release")" \
+    >/dev/null 2>&1 &
+  local holder=$!
+  local waited=0
+  while [ ! -e "$scratch/ready" ] && [ "$waited" -lt 200 ]; do
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  check "$1 is held open" [ -e "$scratch/ready" ]
+  run "${@:2}"
+  touch "$scratch/release"
+  wait "$holder"
+}
+
+platform_scenarios() {
+  scenario "key only in the 64-bit view is not found"
+  remove_visual_studio_key
+  quiet_wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" /reg:64 /f
+  run /install
+  expect_none_of_the_six
+
+  scenario "descriptor held open by another program"
+  printf 'held content' > "$wizard_dir/TaskWizard.vsz"
+  run_while_held TaskWizard.vsz /install
+  check "held TaskWizard.vsz untouched" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
+  check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
+  check "ComponentWizard.vsz names its folder" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
+  check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+  run_while_held TaskWizard.vsz /uninstall
+  check "held TaskWizard.vsz not deleted" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
+  check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
+  check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
+}
+
+finish_sandbox() { :; }
