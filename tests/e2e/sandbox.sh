@@ -136,18 +136,13 @@ set_install_dir() {
 set_install_dir_unterminated() {
   local hex
   hex=$(printf '%s' "$1" | iconv -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')
-  quiet_wine "$helpers/set_raw_value.exe" 1 "$hex"
+  quiet_wine "$helpers/vs_registry.exe" raw 1 "$hex"
 }
 # Removing what is not there is no failure.
 remove_install_dir_value() {
   quiet_wine reg delete "$registry_key" /v InstallDir /reg:32 /f || true
 }
-remove_visual_studio_key() {
-  local view
-  for view in /reg:32 /reg:64; do
-    quiet_wine reg delete 'HKLM\SOFTWARE\Microsoft\VisualStudio' $view /f || true
-  done
-}
+remove_visual_studio_key() { quiet_wine "$helpers/vs_registry.exe" clear; }
 
 # Holds a wizard file open with no sharing from another Windows process
 # while the tool runs with the given arguments.
