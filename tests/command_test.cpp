@@ -236,5 +236,49 @@ TEST_F(CommandTest, ReadOnlyIconCopySurvivesUninstallAndInstall) {
   EXPECT_EQ(TaskRecord(), FileBytes(WizardPath("TaskWizard.vsdir")));
 }
 
+// The strings /install allocates, in order: target and source of each icon
+// copy, then the path of each descriptor file.
+const std::vector<std::string> kInstallAllocations = {
+    "TaskWizard.ico",        "TaskWizard.ico",     "ComponentWizard.ico",
+    "ComponentWizard.ico",   "TaskWizard.vsdir",   "TaskWizard.vsz",
+    "ComponentWizard.vsdir", "ComponentWizard.vsz"};
+
+TEST_F(CommandTest, InstallSkipsOnlyTheFileWhosePathCannotBeAllocated) {
+  for (std::size_t failing = 1; failing <= kInstallAllocations.size();
+       ++failing) {
+    Restart();
+    machine().failing_allocation = failing;
+
+    RunTool({"WizardSetup.exe", "/install"});
+
+    const std::string& skipped = kInstallAllocations[failing - 1];
+    for (const std::string& name : kInstallAllocations) {
+      EXPECT_EQ(name != skipped, HasFile(WizardPath(name)))
+          << "allocation " << failing << ", " << name;
+    }
+  }
+}
+
+TEST_F(CommandTest, UninstallKeepsOnlyTheFileWhosePathCannotBeAllocated) {
+  const std::vector<std::string> files = {
+      "TaskWizard.ico",      "TaskWizard.vsdir",      "TaskWizard.vsz",
+      "ComponentWizard.ico", "ComponentWizard.vsdir", "ComponentWizard.vsz"};
+  for (std::size_t failing = 1; failing <= files.size(); ++failing) {
+    Restart();
+    for (const std::string& name : files) {
+      machine().files[WizardPath(name)] = {"installed", false};
+    }
+    machine().failing_allocation = failing;
+
+    RunTool({"WizardSetup.exe", "/uninstall"});
+
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(i + 1 == failing, HasFile(WizardPath(files[i])))
+          << "allocation " << failing << ", " << files[i];
+    }
+    EXPECT_EQ(5u, CallsNamed({"DeleteFileA"}).size());
+  }
+}
+
 }  // namespace
 }  // namespace wizard_test

@@ -31,7 +31,18 @@ namespace {
 
 using fake::State;
 
-void Log(std::string entry) { State().log.push_back(std::move(entry)); }
+// Joins the parts into one log entry; nothing is built when no log is kept.
+template <typename... Parts>
+void Log(const Parts&... parts) {
+  if (!State().keep_log) return;
+  std::string entry;
+  (entry.append(parts), ...);
+  State().log.push_back(std::move(entry));
+}
+
+void Touch(const char* call, const char* path) {
+  State().file_paths.emplace_back(call, path);
+}
 
 bool Fails(const char* call) { return State().failing_calls.count(call) > 0; }
 
@@ -58,9 +69,8 @@ std::string OpenedPath(HANDLE handle) {
 }  // namespace
 
 LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
-  Log(std::string("RegOpenKeyA(") +
-      (key == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "?") + ", " +
-      sub_key + ")");
+  Log("RegOpenKeyA(", key == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "?",
+      ", ", sub_key, ")");
   if (key != HKEY_LOCAL_MACHINE || Fails("RegOpenKeyA") ||
       State().registry.count(sub_key) == 0) {
     return ERROR_FILE_NOT_FOUND;
@@ -71,9 +81,9 @@ LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
 
 LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* reserved,
                       DWORD* type, BYTE* data, DWORD* size) {
-  Log(std::string("RegQueryValueExA(") + value_name + ", " +
-      (reserved == nullptr ? "NULL" : "reserved") + ", " +
-      std::to_string(*size) + ")");
+  Log("RegQueryValueExA(", value_name, ", ",
+      reserved == nullptr ? "NULL" : "reserved", ", ", std::to_string(*size),
+      ")");
   const auto& values = State().registry[key->path];
   const auto value = values.find(value_name);
   if (value == values.end() || Fails("RegQueryValueExA")) {
@@ -94,8 +104,8 @@ LONG RegCloseKey(HKEY /*key*/) {
 }
 
 DWORD GetModuleFileNameA(HMODULE module, char* file_name, DWORD size) {
-  Log(std::string("GetModuleFileNameA(") + (module ? "module" : "NULL") + ", " +
-      std::to_string(size) + ")");
+  Log("GetModuleFileNameA(", (module ? "module" : "NULL"),
+      ", " + std::to_string(size), ")");
   if (State().module_path_fails) return 0;
   const std::string& path = State().module_path;
   // As Windows XP and Wine do: a path that does not fit is cut to `size`
@@ -108,7 +118,8 @@ DWORD GetModuleFileNameA(HMODULE module, char* file_name, DWORD size) {
 }
 
 BOOL DeleteFileA(const char* file_name) {
-  Log(std::string("DeleteFileA(") + file_name + ")");
+  Log("DeleteFileA(", file_name, ")");
+  Touch("DeleteFileA", file_name);
   const auto file = State().files.find(file_name);
   if (Fails("DeleteFileA", file_name) || file == State().files.end() ||
       file->second.read_only) {
@@ -122,16 +133,17 @@ HANDLE CreateFileA(const char* file_name, DWORD desired_access,
                    DWORD share_mode, SECURITY_ATTRIBUTES* security,
                    DWORD creation_disposition, DWORD flags_and_attributes,
                    HANDLE template_file) {
-  Log(std::string("CreateFileA(") + file_name + ", " +
-      (desired_access == GENERIC_WRITE ? "GENERIC_WRITE"
-                                       : std::to_string(desired_access)) +
-      ", " + std::to_string(share_mode) + ", " +
-      (security == nullptr ? "NULL" : "security") + ", " +
-      (creation_disposition == CREATE_ALWAYS
-           ? "CREATE_ALWAYS"
-           : std::to_string(creation_disposition)) +
-      ", " + std::to_string(flags_and_attributes) + ", " +
-      (template_file == nullptr ? "NULL" : "template") + ")");
+  Log("CreateFileA(", file_name, ", ",
+      desired_access == GENERIC_WRITE ? "GENERIC_WRITE"
+                                      : std::to_string(desired_access),
+      ", ", std::to_string(share_mode), ", ",
+      security == nullptr ? "NULL" : "security", ", ",
+      creation_disposition == CREATE_ALWAYS
+          ? "CREATE_ALWAYS"
+          : std::to_string(creation_disposition),
+      ", ", std::to_string(flags_and_attributes), ", ",
+      template_file == nullptr ? "NULL" : "template", ")");
+  Touch("CreateFileA", file_name);
   const auto file = State().files.find(file_name);
   if (Fails("CreateFileA", file_name) ||
       (file != State().files.end() && file->second.read_only)) {
@@ -146,8 +158,8 @@ HANDLE CreateFileA(const char* file_name, DWORD desired_access,
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
                OVERLAPPED* overlapped) {
   const std::string path = OpenedPath(file);
-  Log("WriteFile(" + path + ", " + std::to_string(count) + ", " +
-      (overlapped == nullptr ? "NULL" : "overlapped") + ")");
+  Log("WriteFile(", path, ", ", std::to_string(count), ", ",
+      overlapped == nullptr ? "NULL" : "overlapped", ")");
   if (written != nullptr) *written = 0;
   if (State().open_files.count(HandleNumber(file)) == 0) {
     State().errors.push_back("WriteFile on a handle not open: " + path);
@@ -166,7 +178,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
 
 BOOL CloseHandle(HANDLE object) {
   const std::string path = OpenedPath(object);
-  Log("CloseHandle(" + path + ")");
+  Log("CloseHandle(", path, ")");
   if (State().open_files.erase(HandleNumber(object)) == 0) {
     State().errors.push_back("CloseHandle on a handle not open: " + path);
     return FALSE;
@@ -176,8 +188,10 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  Log(std::string("CopyFileA(") + existing_file + ", " + new_file + ", " +
-      (fail_if_exists ? "TRUE" : "FALSE") + ")");
+  Log("CopyFileA(", existing_file, ", ", new_file, ", ",
+      fail_if_exists ? "TRUE" : "FALSE", ")");
+  Touch("CopyFileA source", existing_file);
+  Touch("CopyFileA target", new_file);
   auto& files = State().files;
   const auto source = files.find(existing_file);
   const auto target = files.find(new_file);
@@ -209,6 +223,6 @@ BOOL HeapFree(HANDLE /*heap*/, DWORD /*flags*/, void* memory) {
 }
 
 int _stricmp(const char* left, const char* right) {
-  Log(std::string("_stricmp(") + left + ", " + right + ")");
+  Log("_stricmp(", left, ", ", right, ")");
   return platform::CompareIgnoringAsciiCase(left, right);
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/windows_services.h"
@@ -42,6 +43,9 @@ struct Windows {
   std::size_t write_limit = static_cast<std::size_t>(-1);
 
   std::vector<std::string> log;
+  bool keep_log = true;
+  // Every path a file call named: {"CopyFileA source", path} and the like.
+  std::vector<std::pair<std::string, std::string>> file_paths;
   std::size_t allocations = 0;
   std::set<const void*> live_allocations;
   // Open handles -> the path they write; closing one twice is an error.

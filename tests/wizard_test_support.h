@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/expected_files.h"
 #include "tests/fake_windows.h"
 
 namespace wizard_test {
@@ -20,12 +21,6 @@ inline const std::string kToolDir = "X:\\Setup\\";
 
 /// The wizard folder's path of a file.
 std::string WizardPath(const std::string& name);
-
-/// Expected file contents, written out here rather than taken from the tool.
-std::string TaskRecord();
-std::string ComponentRecord();
-std::string TaskLaunchFile(const std::string& tool_dir);
-std::string ComponentLaunchFile(const std::string& tool_dir);
 
 /// Runs the tool's entry with these arguments, the program's name first.
 int RunTool(std::vector<const char*> arguments);

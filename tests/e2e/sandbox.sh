@@ -69,8 +69,10 @@ if [ "$mode" = native ]; then
 
   windows_path() { to_windows "$1"; }
 
+  # $TOOL_RUNNER, when set, runs the tool (under valgrind, say).
   run_tool() {
-    (cd "$sandbox/cwd" && WIZARDSETUP_REGISTRY=$registry "$tool_dir/WizardSetup" "$@")
+    (cd "$sandbox/cwd" &&
+      WIZARDSETUP_REGISTRY=$registry ${TOOL_RUNNER:-} "$tool_dir/WizardSetup" "$@")
   }
   set_install_dir() {
     mkdir -p "${value_file%/*}"
