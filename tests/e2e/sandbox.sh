@@ -184,6 +184,36 @@ platform_scenarios() {
   check "held TaskWizard.vsz not deleted" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
   check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
   check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
+
+  scenario "version resource and manifest read back"
+  wine "$helpers/resource_probe.exe" "$(windows_path "$tool_binary")" 2>/dev/null |
+    tr -d '\r' > "$scratch/resources"
+  check "resources as built" cmp -s "$scratch/resources" - <<RESOURCES
+FileDescription=Installs the Custom Task and Custom Data Flow Component wizards for Visual Studio 8.0
+FileVersion=$version
+InternalName=WizardSetup
+OriginalFilename=WizardSetup.exe
+ProductName=WizardSetup
+ProductVersion=$version
+FixedFileVersion=$version.0
+ExecutionLevel=requireAdministrator
+RESOURCES
+
+  scenario "MSI installs the tool folder and the wizards, and removes both"
+  local msi
+  msi=$(windows_path "$build/WizardSetup-$version.msi")
+  local installed="$WINEPREFIX/drive_c/Program Files (x86)/WizardSetup"
+  check "msiexec /i succeeds" quiet_wine msiexec /i "$msi" /qn
+  local file
+  for file in WizardSetup.exe TaskWizard.ico ComponentWizard.ico; do
+    check "$file installed" cmp -s "$installed/$file" "$build/$file"
+  done
+  tool_dir=$installed
+  expect_installed 'C:\Program Files (x86)\WizardSetup\'
+  check "msiexec /x succeeds" quiet_wine msiexec /x "$msi" /qn
+  expect_none_of_the_six
+  check "tool folder removed" absent "$installed"
+  check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]
 }
 
 finish_sandbox() { :; }

@@ -3,13 +3,17 @@
 # sandbox, and checks the exit status, the silence, and the whole file tree
 # afterwards: the six wizard files byte for byte, and nothing else changed.
 #
-#   wizard_e2e.sh native BUILD_DIR   the native tool with its POSIX stand-in
-#   wizard_e2e.sh wine BUILD_DIR     WizardSetup.exe under Wine, in a private
-#                                    64-bit prefix, run as an unprivileged
-#                                    user so that read-only files hold
+#   wizard_e2e.sh native BUILD_DIR        the native tool with its POSIX
+#                                         stand-in
+#   wizard_e2e.sh wine BUILD_DIR VERSION  WizardSetup.exe under Wine, in a
+#                                         private 64-bit prefix, run as an
+#                                         unprivileged user so that read-only
+#                                         files hold; also its resources and
+#                                         its MSI
 set -u
-mode=${1:?usage: wizard_e2e.sh native|wine BUILD_DIR}
-build=$(cd "${2:?usage: wizard_e2e.sh native|wine BUILD_DIR}" && pwd)
+mode=${1:?usage: wizard_e2e.sh native|wine BUILD_DIR [VERSION]}
+build=$(cd "${2:?usage: wizard_e2e.sh native|wine BUILD_DIR [VERSION]}" && pwd)
+version=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Wine lets root overwrite read-only files, as Windows never does, so the
@@ -18,12 +22,13 @@ if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   staged=$(mktemp -d "${TMPDIR:-/tmp}/wizard-wine.XXXXXX")
   mkdir -p "$staged/e2e" "$staged/build/tests/wine" "$staged/home"
   cp "$here"/*.sh "$staged/e2e/"
-  cp "$build/WizardSetup.exe" "$staged/build/"
+  cp "$build/WizardSetup.exe" "$build/WizardSetup-$version.msi" \
+    "$build"/*.ico "$staged/build/"
   cp "$build"/tests/wine/*.exe "$staged/build/tests/wine/"
   chown -R 65534:65534 "$staged"
   setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -i PATH="$PATH" HOME="$staged/home" TMPDIR="$staged" \
-    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build"
+    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version"
   status=$?
   rm -rf "$staged"
   exit "$status"
