@@ -5,45 +5,46 @@
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
 // root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY.
+//
+// Plain C library and system calls only, in bounded buffers: the native tool
+// needs no C++ runtime and starts as fast as a C program.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <new>
-#include <string>
+#include <cstring>
 
 #include "platform/ascii_case.h"
 #include "platform/windows_services.h"
 
 struct HKEY__ {
-  std::string directory;
+  char directory[PATH_MAX];
 };
 
 namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-std::string ToPosixPath(const char* path) {
-  std::string posix_path = path;
-  for (char& c : posix_path) {
-    if (c == '\\') c = '/';
+// A Windows path as the file system takes it; empty when it does not fit,
+// which makes the call fail as an over-long path does on Windows.
+struct PosixPath {
+  explicit PosixPath(const char* windows_path) {
+    const std::size_t length = std::strlen(windows_path);
+    if (length >= sizeof text) return;
+    for (std::size_t i = 0; i <= length; ++i) {
+      text[i] = windows_path[i] == '\\' ? '/' : windows_path[i];
+    }
   }
-  return posix_path;
-}
+  char text[PATH_MAX] = "";
+};
 
-bool IsReadOnly(const struct stat& status) {
-  return (status.st_mode & kWriteBits) == 0;
-}
-
-// True when `path` names an existing file that Windows would not overwrite
-// or delete: a read-only file or a directory.
-bool IsProtected(const std::string& path) {
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0) return false;
-  return S_ISDIR(status.st_mode) || IsReadOnly(status);
+bool IsWritable(const struct stat& status) {
+  return S_ISREG(status.st_mode) && (status.st_mode & kWriteBits) != 0;
 }
 
 int ToDescriptor(HANDLE handle) {
@@ -54,6 +55,25 @@ int ToDescriptor(HANDLE handle) {
 // the invalid handle.
 HANDLE ToHandle(int descriptor) {
   return reinterpret_cast<HANDLE>(std::intptr_t{descriptor} + 1);
+}
+
+// Opens `path` for writing, creating it with `mode`, and empties it. Fails,
+// leaving it untouched, when it is read-only or not a regular file, or when
+// it is the file `source` (a copy onto itself).
+int OpenForReplacing(const char* path, int extra_flags, mode_t mode,
+                     const struct stat* source) {
+  const int descriptor =
+      open(path, O_WRONLY | O_CREAT | O_CLOEXEC | extra_flags, mode);
+  if (descriptor < 0) return -1;
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !IsWritable(status) ||
+      (source != nullptr && status.st_dev == source->st_dev &&
+       status.st_ino == source->st_ino) ||
+      (status.st_size > 0 && ftruncate(descriptor, 0) != 0)) {
+    close(descriptor);
+    return -1;
+  }
+  return descriptor;
 }
 
 bool WriteAll(int descriptor, const char* bytes, std::size_t count) {
@@ -77,12 +97,6 @@ bool CopyContents(int from, int to) {
   }
 }
 
-bool SameFile(const struct stat& left, const std::string& right_path) {
-  struct stat right;
-  return stat(right_path.c_str(), &right) == 0 && left.st_dev == right.st_dev &&
-         left.st_ino == right.st_ino;
-}
-
 }  // namespace
 
 LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
@@ -90,47 +104,61 @@ LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
   if (key != HKEY_LOCAL_MACHINE || root == nullptr || *root == '\0') {
     return ERROR_FILE_NOT_FOUND;
   }
-  std::string directory =
-      std::string(root) + "/HKEY_LOCAL_MACHINE/" + ToPosixPath(sub_key);
+  const PosixPath sub_path(sub_key);
+  char directory[PATH_MAX];
+  const int length = std::snprintf(directory, sizeof directory,
+                                   "%s/HKEY_LOCAL_MACHINE/%s", root,
+                                   sub_path.text);
   struct stat status;
-  if (stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof directory ||
+      stat(directory, &status) != 0 || !S_ISDIR(status.st_mode)) {
     return ERROR_FILE_NOT_FOUND;
   }
-  *result = new (std::nothrow) HKEY__{std::move(directory)};
-  return *result != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+  *result = static_cast<HKEY>(std::malloc(sizeof(HKEY__)));
+  if (*result == nullptr) return ERROR_FILE_NOT_FOUND;
+  std::memcpy((*result)->directory, directory,
+              static_cast<std::size_t>(length) + 1);
+  return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
                       DWORD* type, BYTE* data, DWORD* size) {
-  const std::string path = key->directory + "/" + ToPosixPath(value_name);
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const PosixPath name(value_name);
+  char path[PATH_MAX];
+  const int length = std::snprintf(path, sizeof path, "%s/%s", key->directory,
+                                   name.text);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return ERROR_FILE_NOT_FOUND;
   struct stat status;
   LONG result = ERROR_FILE_NOT_FOUND;
   if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
       status.st_size <= 0xFFFFFFFF) {
-    const auto length = static_cast<DWORD>(status.st_size);
+    const auto value_size = static_cast<DWORD>(status.st_size);
     result = ERROR_SUCCESS;
-    if (data != nullptr && length > *size) {
+    if (data != nullptr && value_size > *size) {
       result = ERROR_MORE_DATA;
     } else if (data != nullptr &&
-               read(descriptor, data, length) != static_cast<ssize_t>(length)) {
+               read(descriptor, data, value_size) !=
+                   static_cast<ssize_t>(value_size)) {
       result = ERROR_FILE_NOT_FOUND;
     }
     if (type != nullptr) *type = REG_SZ;
-    *size = length;
+    *size = value_size;
   }
   close(descriptor);
   return result;
 }
 
 LONG RegCloseKey(HKEY key) {
-  delete key;
+  std::free(key);
   return ERROR_SUCCESS;
 }
 
 DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
-  char path[4096];
+  char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return 0;
   // Like Windows XP and Wine: a path that does not fit is cut to `size`
@@ -145,19 +173,21 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
 }
 
 BOOL DeleteFileA(const char* file_name) {
-  const std::string path = ToPosixPath(file_name);
-  if (IsProtected(path)) return FALSE;
-  return unlink(path.c_str()) == 0 ? TRUE : FALSE;
+  const PosixPath path(file_name);
+  struct stat status;
+  if (lstat(path.text, &status) != 0 || S_ISDIR(status.st_mode) ||
+      (status.st_mode & kWriteBits) == 0) {
+    return FALSE;
+  }
+  return unlink(path.text) == 0 ? TRUE : FALSE;
 }
 
 HANDLE CreateFileA(const char* file_name, DWORD /*desired_access*/,
                    DWORD /*share_mode*/, SECURITY_ATTRIBUTES* /*security*/,
                    DWORD /*creation_disposition*/,
                    DWORD /*flags_and_attributes*/, HANDLE /*template_file*/) {
-  const std::string path = ToPosixPath(file_name);
-  if (IsProtected(path)) return INVALID_HANDLE_VALUE;
   const int descriptor =
-      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      OpenForReplacing(PosixPath(file_name).text, 0, 0666, nullptr);
   return descriptor < 0 ? INVALID_HANDLE_VALUE : ToHandle(descriptor);
 }
 
@@ -175,18 +205,15 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const std::string target = ToPosixPath(new_file);
   const int source =
-      open(ToPosixPath(existing_file).c_str(), O_RDONLY | O_CLOEXEC);
+      open(PosixPath(existing_file).text, O_RDONLY | O_CLOEXEC);
   if (source < 0) return FALSE;
   struct stat status;
   bool copied = false;
-  // A file copied onto itself would be emptied; Windows refuses that copy.
-  if (fstat(source, &status) == 0 && S_ISREG(status.st_mode) &&
-      !SameFile(status, target) && !IsProtected(target) &&
-      !(fail_if_exists && access(target.c_str(), F_OK) == 0)) {
-    const int copy =
-        open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fstat(source, &status) == 0 && S_ISREG(status.st_mode)) {
+    const int copy = OpenForReplacing(PosixPath(new_file).text,
+                                      fail_if_exists ? O_EXCL : 0, 0600,
+                                      &status);
     if (copy >= 0) {
       copied = CopyContents(source, copy) &&
                fchmod(copy, status.st_mode & 07777) == 0;
