@@ -39,18 +39,6 @@ TEST_F(DescriptorTest, WritesAllFourByteForByte) {
   EXPECT_EQ(145u + 24u, FileBytes(WizardPath("ComponentWizard.vsz")).size());
 }
 
-TEST_F(DescriptorTest, EmptiesLongerOldContentFirst) {
-  for (const std::string& name : kDescriptors) {
-    machine().files[WizardPath(name)] = {std::string(400, 'o'), false};
-  }
-
-  Write();
-
-  for (const std::string& name : kDescriptors) {
-    EXPECT_EQ(Expected(name), FileBytes(WizardPath(name))) << name;
-  }
-}
-
 TEST_F(DescriptorTest, FileThatCannotBeCreatedIsTheOnlyOneMissing) {
   for (const std::string& failing : kDescriptors) {
     Restart();
@@ -105,18 +93,6 @@ TEST_F(DescriptorTest, ShortWritesAreNotRetried) {
             FileBytes(WizardPath("TaskWizard.vsz")));
   EXPECT_EQ(ComponentLaunchFile(kToolDir).substr(0, 120),
             FileBytes(WizardPath("ComponentWizard.vsz")));
-}
-
-TEST_F(DescriptorTest, CreatesAllFourBeforeTheFirstWrite) {
-  Write();
-
-  const std::vector<std::string> calls =
-      CallsNamed({"CreateFileA", "WriteFile"});
-  ASSERT_EQ(4u + 8u, calls.size());
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(0u, calls[i].find("CreateFileA(" + WizardPath(kDescriptors[i])))
-        << calls[i];
-  }
 }
 
 TEST_F(DescriptorTest, ComponentFolderRightWhenTaskLaunchFileFailed) {

@@ -24,16 +24,6 @@ TEST_F(WizardFileTest, CopyReplacesWritableTargetWithIconBesideTool) {
             CallsNamed({"CopyFileA"}));
 }
 
-TEST_F(WizardFileTest, CopyTakesSourceFromTheRunningExecutablesFolder) {
-  machine().module_path = "C:\\Program Files\\Wizards #2\\WizardSetup.exe";
-  machine().files["C:\\Program Files\\Wizards #2\\ComponentWizard.ico"] = {
-      "icon", false};
-
-  wizard::CopyWizardFile(kInstall, "ComponentWizard.ico");
-
-  EXPECT_EQ("icon", FileBytes(WizardPath("ComponentWizard.ico")));
-}
-
 TEST_F(WizardFileTest, CopyIsSkippedWhenToolFolderIsUnknown) {
   for (const std::string& module_path :
        {std::string("WizardSetup.exe"), "C:\\" + std::string(257, 'x')}) {
