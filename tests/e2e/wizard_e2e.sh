@@ -35,6 +35,7 @@ if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
 fi
 
 source "$here/sandbox.sh"
+echo "$mode suite runs as $(id -un 2>/dev/null || echo "uid $(id -u)") (uid $(id -u))"
 
 passed=0
 failed=0
