@@ -43,8 +43,12 @@ struct PosixPath {
   char text[PATH_MAX] = "";
 };
 
+bool IsReadOnly(const struct stat& status) {
+  return (status.st_mode & kWriteBits) == 0;
+}
+
 bool IsWritable(const struct stat& status) {
-  return S_ISREG(status.st_mode) && (status.st_mode & kWriteBits) != 0;
+  return S_ISREG(status.st_mode) && !IsReadOnly(status);
 }
 
 int ToDescriptor(HANDLE handle) {
@@ -106,9 +110,9 @@ LONG RegOpenKeyA(HKEY key, const char* sub_key, HKEY* result) {
   }
   const PosixPath sub_path(sub_key);
   char directory[PATH_MAX];
-  const int length = std::snprintf(directory, sizeof directory,
-                                   "%s/HKEY_LOCAL_MACHINE/%s", root,
-                                   sub_path.text);
+  const int length =
+      std::snprintf(directory, sizeof directory, "%s/HKEY_LOCAL_MACHINE/%s",
+                    root, sub_path.text);
   struct stat status;
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof directory ||
       stat(directory, &status) != 0 || !S_ISDIR(status.st_mode)) {
@@ -125,8 +129,8 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
                       DWORD* type, BYTE* data, DWORD* size) {
   const PosixPath name(value_name);
   char path[PATH_MAX];
-  const int length = std::snprintf(path, sizeof path, "%s/%s", key->directory,
-                                   name.text);
+  const int length =
+      std::snprintf(path, sizeof path, "%s/%s", key->directory, name.text);
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
     return ERROR_FILE_NOT_FOUND;
   }
@@ -140,9 +144,8 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
     result = ERROR_SUCCESS;
     if (data != nullptr && value_size > *size) {
       result = ERROR_MORE_DATA;
-    } else if (data != nullptr &&
-               read(descriptor, data, value_size) !=
-                   static_cast<ssize_t>(value_size)) {
+    } else if (data != nullptr && read(descriptor, data, value_size) !=
+                                      static_cast<ssize_t>(value_size)) {
       result = ERROR_FILE_NOT_FOUND;
     }
     if (type != nullptr) *type = REG_SZ;
@@ -176,7 +179,7 @@ BOOL DeleteFileA(const char* file_name) {
   const PosixPath path(file_name);
   struct stat status;
   if (lstat(path.text, &status) != 0 || S_ISDIR(status.st_mode) ||
-      (status.st_mode & kWriteBits) == 0) {
+      IsReadOnly(status)) {
     return FALSE;
   }
   return unlink(path.text) == 0 ? TRUE : FALSE;
@@ -205,15 +208,13 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const int source =
-      open(PosixPath(existing_file).text, O_RDONLY | O_CLOEXEC);
+  const int source = open(PosixPath(existing_file).text, O_RDONLY | O_CLOEXEC);
   if (source < 0) return FALSE;
   struct stat status;
   bool copied = false;
   if (fstat(source, &status) == 0 && S_ISREG(status.st_mode)) {
-    const int copy = OpenForReplacing(PosixPath(new_file).text,
-                                      fail_if_exists ? O_EXCL : 0, 0600,
-                                      &status);
+    const int copy = OpenForReplacing(
+        PosixPath(new_file).text, fail_if_exists ? O_EXCL : 0, 0600, &status);
     if (copy >= 0) {
       copied = CopyContents(source, copy) &&
                fchmod(copy, status.st_mode & 07777) == 0;

@@ -104,8 +104,8 @@ LONG RegCloseKey(HKEY /*key*/) {
 }
 
 DWORD GetModuleFileNameA(HMODULE module, char* file_name, DWORD size) {
-  Log("GetModuleFileNameA(", (module ? "module" : "NULL"),
-      ", " + std::to_string(size), ")");
+  Log("GetModuleFileNameA(", module ? "module" : "NULL", ", ",
+      std::to_string(size), ")");
   if (State().module_path_fails) return 0;
   const std::string& path = State().module_path;
   // As Windows XP and Wine do: a path that does not fit is cut to `size`
