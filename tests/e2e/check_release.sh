@@ -37,7 +37,7 @@ done
 
 zip=$build/WizardSetup-$version.zip
 listing=$(cmake -E tar tf "$zip" 2>/dev/null | sort | tr '\n' ' ')
-expected="WizardSetup-$version/ComponentWizard.ico WizardSetup-$version/README.txt WizardSetup-$version/TaskWizard.ico WizardSetup-$version/WizardSetup.exe "
+expected="WizardSetup-$version/ WizardSetup-$version/ComponentWizard.ico WizardSetup-$version/README.txt WizardSetup-$version/TaskWizard.ico WizardSetup-$version/WizardSetup.exe "
 [ "$listing" = "$expected" ] || fail "zip holds: $listing"
 
 # The MSI's tables, read statically, so that what its installation does is
