@@ -1,7 +1,9 @@
 # The sandbox of the end-to-end suite, for the native tool or for
 # WizardSetup.exe under Wine: a Visual Studio 8.0 tree, its registry entry,
 # and a tool folder holding the executable, the two icons and the two wizard
-# folders. Sourced by wizard_e2e.sh, which sets `mode` and `build`.
+# folders. Sourced by wizard_e2e.sh, which sets `mode` and `build`, and for
+# Wine `bits`, the executable's bitness. Everything lives in one scratch
+# folder, removed on exit.
 #
 # Both give the suite:
 #   sandbox, tool_dir, wizard_dir        host paths
@@ -11,7 +13,7 @@
 #   set_install_dir TEXT [TYPE], set_install_dir_unterminated TEXT,
 #   remove_install_dir_value, remove_visual_studio_key
 #   long_install_dir LENGTH, move_tool RELATIVE_PATH
-#   platform_scenarios, finish_sandbox
+#   platform_scenarios
 
 registry_key='HKLM\SOFTWARE\Microsoft\VisualStudio\8.0'
 
@@ -58,12 +60,14 @@ move_tool() {
   tool_dir_windows=$(windows_path "$tool_dir")\\
 }
 
+work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
+scratch=$work/scratch
+mkdir -p "$scratch"
+
 if [ "$mode" = native ]; then
+  trap 'rm -rf "$work"' EXIT
   tool_binary=$build/WizardSetup
-  work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
   sandbox=$work/sandbox
-  scratch=$work/scratch
-  mkdir -p "$scratch"
   registry=$work/registry
   value_file=$registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/VisualStudio/8.0/InstallDir
 
@@ -99,27 +103,21 @@ if [ "$mode" = native ]; then
     registry=$work/registry
     expect_none_of_the_six
   }
-  finish_sandbox() { rm -rf "$work"; }
   return 0
 fi
 
 # --- Wine ------------------------------------------------------------------
 
+source "${BASH_SOURCE[0]%/*}/wine_host.sh"
+use_wine "$bits"
+trap 'stop_wine; rm -rf "$work"' EXIT
+start_wine "$work"
 tool_binary=$build/WizardSetup.exe
 helpers=$build/tests/wine
-work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
 sandbox=$WINEPREFIX/drive_c/sandbox
-scratch=$work/scratch
-mkdir -p "$scratch"
-
-# Wine's background processes inherit the output of whoever starts them:
-# start them with theirs going nowhere, and stop them whatever happens.
-wineserver -p >/dev/null 2>&1 || true
-wineboot -i >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+# The registry view the tool reads, that of its own bitness, and the other.
+view=/reg:$bits
+other_bits=$((96 - bits))
 
 windows_path() {
   case $1 in
@@ -133,7 +131,7 @@ run_tool() {
 }
 quiet_wine() { wine "$@" >/dev/null 2>&1; }
 set_install_dir() {
-  quiet_wine reg add "$registry_key" /v InstallDir /t "${2:-REG_SZ}" /d "$1" /reg:32 /f
+  quiet_wine reg add "$registry_key" /v InstallDir /t "${2:-REG_SZ}" /d "$1" "$view" /f
 }
 set_install_dir_unterminated() {
   local hex
@@ -142,7 +140,7 @@ set_install_dir_unterminated() {
 }
 # Removing what is not there is no failure.
 remove_install_dir_value() {
-  quiet_wine reg delete "$registry_key" /v InstallDir /reg:32 /f || true
+  quiet_wine reg delete "$registry_key" /v InstallDir "$view" /f || true
 }
 remove_visual_studio_key() { quiet_wine "$helpers/vs_registry.exe" clear; }
 
@@ -167,9 +165,9 @@ run_while_held() {  # run_while_held NAME ARGS...
 }
 
 platform_scenarios() {
-  scenario "key only in the 64-bit view is not found"
+  scenario "key only in the $other_bits-bit view is not found"
   remove_visual_studio_key
-  quiet_wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" /reg:64 /f
+  quiet_wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" "/reg:$other_bits" /f
   run /install
   expect_none_of_the_six
 
@@ -185,35 +183,21 @@ platform_scenarios() {
   check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
   check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
 
-  scenario "version resource and manifest read back"
-  wine "$helpers/resource_probe.exe" "$(windows_path "$tool_binary")" 2>/dev/null |
-    tr -d '\r' > "$scratch/resources"
-  check "resources as built" cmp -s "$scratch/resources" - <<RESOURCES
-FileDescription=Installs the Custom Task and Custom Data Flow Component wizards for Visual Studio 8.0
-FileVersion=$version
-InternalName=WizardSetup
-OriginalFilename=WizardSetup.exe
-ProductName=WizardSetup
-ProductVersion=$version
-FixedFileVersion=$version.0
-ExecutionLevel=requireAdministrator
-RESOURCES
-
   scenario "MSI installs the tool folder and the wizards, and removes both"
   local msi
   msi=$(windows_path "$build/WizardSetup-$version.msi")
-  local installed="$WINEPREFIX/drive_c/Program Files (x86)/WizardSetup"
+  local program_files='Program Files (x86)'
+  [ "$bits" = 64 ] && program_files='Program Files'
+  local installed="$WINEPREFIX/drive_c/$program_files/WizardSetup"
   check "msiexec /i succeeds" quiet_wine msiexec /i "$msi" /qn
   local file
   for file in WizardSetup.exe TaskWizard.ico ComponentWizard.ico; do
     check "$file installed" cmp -s "$installed/$file" "$build/$file"
   done
   tool_dir=$installed
-  expect_installed 'C:\Program Files (x86)\WizardSetup\'
+  expect_installed "C:\\$program_files\\WizardSetup\\"
   check "msiexec /x succeeds" quiet_wine msiexec /x "$msi" /qn
   expect_none_of_the_six
   check "tool folder removed" absent "$installed"
   check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]
 }
-
-finish_sandbox() { :; }

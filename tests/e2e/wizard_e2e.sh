@@ -3,23 +3,37 @@
 # sandbox, and checks the exit status, the silence, and the whole file tree
 # afterwards: the six wizard files byte for byte, and nothing else changed.
 #
-#   wizard_e2e.sh native BUILD_DIR        the native tool with its POSIX
-#                                         stand-in
-#   wizard_e2e.sh wine BUILD_DIR VERSION  WizardSetup.exe under Wine, in a
-#                                         private 64-bit prefix, run as an
-#                                         unprivileged user so that read-only
-#                                         files hold; also its resources and
-#                                         its MSI
+#   wizard_e2e.sh native BUILD_DIR     the native tool with its POSIX
+#                                      stand-in
+#   wizard_e2e.sh wine BUILD_DIR VERSION BITS
+#                                      WizardSetup.exe of that bitness (32:
+#                                      the product, 64: its twin) under Wine,
+#                                      in a private 64-bit prefix, run as an
+#                                      unprivileged user so that read-only
+#                                      files hold; also its MSI. The product
+#                                      is skipped (77) where 32-bit code
+#                                      cannot run.
 set -u
-mode=${1:?usage: wizard_e2e.sh native|wine BUILD_DIR [VERSION]}
-build=$(cd "${2:?usage: wizard_e2e.sh native|wine BUILD_DIR [VERSION]}" && pwd)
+usage="usage: wizard_e2e.sh native BUILD_DIR | wine BUILD_DIR VERSION 32|64"
+mode=${1:?$usage}
+build=$(cd "${2:?$usage}" && pwd)
 version=${3:-}
+bits=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "$mode" = wine ] && [ "$bits" = 32 ]; then
+  source "$here/wine_host.sh"
+  if ! i386_runs; then
+    echo "SKIPPED: the 32-bit WizardSetup.exe is not run: $(i386_missing)"
+    exit 77
+  fi
+fi
 
 # Wine lets root overwrite read-only files, as Windows never does, so the
 # suite runs as the unprivileged user nobody, from a copy that user owns.
 if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   staged=$(mktemp -d "${TMPDIR:-/tmp}/wizard-wine.XXXXXX")
+  trap 'rm -rf "$staged"' EXIT
   mkdir -p "$staged/e2e" "$staged/build/tests/wine" "$staged/home"
   cp "$here"/*.sh "$staged/e2e/"
   cp "$build/WizardSetup.exe" "$build/WizardSetup-$version.msi" \
@@ -28,14 +42,15 @@ if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   chown -R 65534:65534 "$staged"
   setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -i PATH="$PATH" HOME="$staged/home" TMPDIR="$staged" \
-    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version"
-  status=$?
-  rm -rf "$staged"
-  exit "$status"
+    WIZARDSETUP_NO_I386="${WIZARDSETUP_NO_I386:-}" \
+    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version" "$bits"
+  exit
 fi
 
 source "$here/sandbox.sh"
-echo "$mode suite runs as $(id -un 2>/dev/null || echo "uid $(id -u)") (uid $(id -u))"
+runs=$tool_binary
+[ "$mode" = wine ] && runs="$runs ($bits-bit) under $wine_loader"
+echo "$mode suite runs $runs as $(id -un 2>/dev/null || echo "uid $(id -u)") (uid $(id -u))"
 
 passed=0
 failed=0
@@ -262,6 +277,5 @@ check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expe
 
 platform_scenarios
 
-finish_sandbox
 printf '%s: %d passed, %d failed\n' "$mode" "$passed" "$failed"
 [ "$failed" -eq 0 ]

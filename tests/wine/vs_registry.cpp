@@ -3,9 +3,11 @@
 //
 //   vs_registry.exe clear          removes the Visual Studio 8.0 key from
 //                                  both views of the registry
-//   vs_registry.exe raw TYPE HEX   stores InstallDir in the 32-bit view with
-//                                  exactly these bytes: no terminator is
-//                                  added, as RegSetValueEx and reg.exe do
+//   vs_registry.exe raw TYPE HEX   stores InstallDir with exactly these
+//                                  bytes (no terminator is added, as
+//                                  RegSetValueEx and reg.exe do), in the
+//                                  view of a program of this helper's own
+//                                  bitness, the one the tool reads
 #include <windows.h>
 
 #include <cstdlib>
@@ -57,8 +59,7 @@ int SetRaw(const char* type, const char* hex) {
   if (!ParseHex(hex, bytes)) return 2;
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, nullptr, 0,
-                      KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return 1;
   }
   const auto set_value =
