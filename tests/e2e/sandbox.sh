@@ -19,12 +19,17 @@ registry_key='HKLM\SOFTWARE\Microsoft\VisualStudio\8.0'
 
 to_windows() { printf '%s' "${1//\//\\}"; }
 
-# Makes the tree afresh with Visual Studio registered.
+# Makes the tree afresh with Visual Studio registered. The tool runs from a
+# decoy IDE folder holding decoy icons, so a path made relative (by an empty
+# install directory, or an unknown tool folder) shows as a change.
 reset_sandbox() {
   rm -rf "$sandbox"
+  cwd=$sandbox/decoy/Common7/IDE
   mkdir -p "$sandbox/VS8/Common7/IDE" "$sandbox/VS8/VC#/CSharpProjects" \
-    "$sandbox/Tool/TaskWizard" "$sandbox/Tool/ComponentWizard" "$sandbox/cwd"
+    "$sandbox/Tool/TaskWizard" "$sandbox/Tool/ComponentWizard" "$cwd" \
+    "$sandbox/decoy/VC#/CSharpProjects"
   printf 'the IDE' > "$sandbox/VS8/Common7/IDE/devenv.exe"
+  printf 'decoy' | tee "$cwd/TaskWizard.ico" > "$cwd/ComponentWizard.ico"
   printf 'another wizard' > "$sandbox/VS8/VC#/CSharpProjects/Other.vsdir"
   printf 'task wizard script' > "$sandbox/Tool/TaskWizard/default.js"
   printf 'component wizard script' > "$sandbox/Tool/ComponentWizard/default.js"
@@ -75,7 +80,7 @@ if [ "$mode" = native ]; then
 
   # $TOOL_RUNNER, when set, runs the tool (under valgrind, say).
   run_tool() {
-    (cd "$sandbox/cwd" &&
+    (cd "$cwd" &&
       WIZARDSETUP_REGISTRY=$registry ${TOOL_RUNNER:-} "$tool_dir/WizardSetup" "$@")
   }
   set_install_dir() {
@@ -127,7 +132,7 @@ windows_path() {
 }
 
 run_tool() {
-  (cd "$sandbox/cwd" && wine "${tool_dir_windows}WizardSetup.exe" "$@")
+  (cd "$cwd" && wine "${tool_dir_windows}WizardSetup.exe" "$@")
 }
 quiet_wine() { wine "$@" >/dev/null 2>&1; }
 set_install_dir() {

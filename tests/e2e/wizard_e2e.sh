@@ -92,10 +92,12 @@ has_bytes() {  # has_bytes FILE < EXPECTED
 absent() { [ ! -e "$1" ]; }
 
 # The sandbox as a sorted list of every entry with its type, mode and
-# content hash, leaving out the six wizard files, which are checked one by one.
+# content hash, leaving out the six files of the wizard folder, which are
+# checked one by one.
 snapshot() {
+  local wizard=".${wizard_dir#"$sandbox"}"
   (cd "$sandbox" && find . -printf '%y %m %p\n' | LC_ALL=C sort | while read -r type mode path; do
-    case $path in */VC#/CSharpProjects/TaskWizard.* | */VC#/CSharpProjects/ComponentWizard.*)
+    case $path in "$wizard"/TaskWizard.* | "$wizard"/ComponentWizard.*)
       case ${path##*.} in ico | vsdir | vsz) continue ;; esac ;;
     esac
     hash=""
@@ -104,7 +106,7 @@ snapshot() {
   done)
 }
 
-# Runs the tool with the given arguments from an unrelated current directory
+# Runs the tool with the given arguments from the decoy working directory
 # and checks that it exits 0, prints nothing and changes nothing but the six
 # wizard files.
 run() {
@@ -173,11 +175,14 @@ expect_installed
 scenario "near misses and wrong argument counts do nothing"
 for arguments in -install install /installx "/install " /instal /uninstal "" "/install /install"; do
   run "$arguments"
+  expect_none_of_the_six
 done
 run
 run /install /install
-run /uninstall extra
 expect_none_of_the_six
+run /install
+run /uninstall extra
+expect_installed
 
 scenario "Visual Studio not registered"
 remove_visual_studio_key
@@ -217,9 +222,8 @@ expect_none_of_the_six
 scenario "expandable InstallDir is used unexpanded"
 mkdir -p "$sandbox/%WIZARD_VS%/Common7/IDE" "$sandbox/%WIZARD_VS%/VC#/CSharpProjects"
 set_install_dir "${install_dir_windows/VS8/%WIZARD_VS%}" REG_EXPAND_SZ
-WIZARD_VS=VS8 run /install
-expect_none_of_the_six
 wizard_dir="$sandbox/%WIZARD_VS%/VC#/CSharpProjects"
+WIZARD_VS=VS8 run /install
 expect_installed
 
 scenario "missing icons still give the four descriptors"
