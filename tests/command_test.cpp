@@ -1,5 +1,6 @@
 // The entry: finding Visual Studio, recognising the switch, and running the
 // sequences whatever fails inside them.
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -195,19 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
-TEST_F(CommandTest, InstallWritesDescriptorsWhenIconsCannotBeCopied) {
-  machine().files.erase(kToolDir + "TaskWizard.ico");
-  machine().failing_paths.insert(WizardPath("ComponentWizard.ico"));
-
-  RunTool({"WizardSetup.exe", "/install"});
-
-  EXPECT_FALSE(HasFile(WizardPath("TaskWizard.ico")));
-  EXPECT_FALSE(HasFile(WizardPath("ComponentWizard.ico")));
-  EXPECT_EQ(TaskRecord(), FileBytes(WizardPath("TaskWizard.vsdir")));
-  EXPECT_EQ(ComponentLaunchFile(kToolDir),
-            FileBytes(WizardPath("ComponentWizard.vsz")));
-}
-
 TEST_F(CommandTest, InstallTwiceLeavesWhatOneInstallLeaves) {
   RunTool({"WizardSetup.exe", "/install"});
   const auto once = machine().files;
@@ -223,18 +211,38 @@ TEST_F(CommandTest, InstallTwiceLeavesWhatOneInstallLeaves) {
   }
 }
 
-TEST_F(CommandTest, ReadOnlyIconCopySurvivesUninstallAndInstall) {
-  machine().files[kToolDir + "TaskWizard.ico"].read_only = true;
-  RunTool({"WizardSetup.exe", "/install"});
-  machine().files[kToolDir + "TaskWizard.ico"] = {"changed", false};
+// A hidden or system file is not replaced: Windows refuses CREATE_ALWAYS
+// with attributes 0 and CopyFileA on it. The other five are still written.
+class HiddenFileTest : public FakeMachineTest,
+                       public ::testing::WithParamInterface<const char*> {};
 
-  RunTool({"WizardSetup.exe", "/uninstall"});
-  RunTool({"WizardSetup.exe", "/install"});
+TEST_P(HiddenFileTest, KeepsItsBytesAndTheOtherFiveAreWritten) {
+  const std::string hidden = GetParam();
+  machine().files[WizardPath(hidden)] = {"old hidden", false, true};
 
-  EXPECT_EQ("task icon", FileBytes(WizardPath("TaskWizard.ico")));
-  EXPECT_TRUE(machine().files[WizardPath("TaskWizard.ico")].read_only);
-  EXPECT_EQ(TaskRecord(), FileBytes(WizardPath("TaskWizard.vsdir")));
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(0, RunTool({"WizardSetup.exe", "/install"}));
+  EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ("", ::testing::internal::GetCapturedStderr());
+
+  for (const std::string name : kWizardFiles) {
+    const std::string expected = name == hidden ? "old hidden"
+                                 : name.find(".ico") != std::string::npos
+                                     ? FileBytes(kToolDir + name)
+                                     : ExpectedDescriptor(name, kToolDir);
+    EXPECT_EQ(expected, FileBytes(WizardPath(name))) << name;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(WizardFiles, HiddenFileTest,
+                         ::testing::ValuesIn(kWizardFiles));
+
+// The n-th allocation of a run fails, counted from 1.
+class AllocationTest : public FakeMachineTest,
+                       public ::testing::WithParamInterface<std::size_t> {};
+class InstallAllocationTest : public AllocationTest {};
+class UninstallAllocationTest : public AllocationTest {};
 
 // The strings /install allocates, in order: target and source of each icon
 // copy, then the path of each descriptor file.
@@ -243,42 +251,36 @@ const std::vector<std::string> kInstallAllocations = {
     "ComponentWizard.ico",   "TaskWizard.vsdir",   "TaskWizard.vsz",
     "ComponentWizard.vsdir", "ComponentWizard.vsz"};
 
-TEST_F(CommandTest, InstallSkipsOnlyTheFileWhosePathCannotBeAllocated) {
-  for (std::size_t failing = 1; failing <= kInstallAllocations.size();
-       ++failing) {
-    Restart();
-    machine().failing_allocation = failing;
+TEST_P(InstallAllocationTest, SkipsOnlyTheFileWhosePathCannotBeAllocated) {
+  machine().failing_allocation = GetParam();
 
-    RunTool({"WizardSetup.exe", "/install"});
+  RunTool({"WizardSetup.exe", "/install"});
 
-    const std::string& skipped = kInstallAllocations[failing - 1];
-    for (const std::string& name : kInstallAllocations) {
-      EXPECT_EQ(name != skipped, HasFile(WizardPath(name)))
-          << "allocation " << failing << ", " << name;
-    }
+  const std::string& skipped = kInstallAllocations[GetParam() - 1];
+  for (const std::string& name : kInstallAllocations) {
+    EXPECT_EQ(name != skipped, HasFile(WizardPath(name))) << name;
   }
 }
 
-TEST_F(CommandTest, UninstallKeepsOnlyTheFileWhosePathCannotBeAllocated) {
-  const std::vector<std::string> files = {
-      "TaskWizard.ico",      "TaskWizard.vsdir",      "TaskWizard.vsz",
-      "ComponentWizard.ico", "ComponentWizard.vsdir", "ComponentWizard.vsz"};
-  for (std::size_t failing = 1; failing <= files.size(); ++failing) {
-    Restart();
-    for (const std::string& name : files) {
-      machine().files[WizardPath(name)] = {"installed", false};
-    }
-    machine().failing_allocation = failing;
-
-    RunTool({"WizardSetup.exe", "/uninstall"});
-
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      EXPECT_EQ(i + 1 == failing, HasFile(WizardPath(files[i])))
-          << "allocation " << failing << ", " << files[i];
-    }
-    EXPECT_EQ(5u, CallsNamed({"DeleteFileA"}).size());
+TEST_P(UninstallAllocationTest, KeepsOnlyTheFileWhosePathCannotBeAllocated) {
+  for (const std::string name : kWizardFiles) {
+    machine().files[WizardPath(name)] = {"installed", false};
   }
+  machine().failing_allocation = GetParam();
+
+  RunTool({"WizardSetup.exe", "/uninstall"});
+
+  for (std::size_t i = 0; i < std::size(kWizardFiles); ++i) {
+    EXPECT_EQ(i + 1 == GetParam(), HasFile(WizardPath(kWizardFiles[i])))
+        << kWizardFiles[i];
+  }
+  EXPECT_EQ(5u, CallsNamed({"DeleteFileA"}).size());
 }
+
+INSTANTIATE_TEST_SUITE_P(NthAllocation, InstallAllocationTest,
+                         ::testing::Range<std::size_t>(1, 9));
+INSTANTIATE_TEST_SUITE_P(NthAllocation, UninstallAllocationTest,
+                         ::testing::Range<std::size_t>(1, 7));
 
 }  // namespace
 }  // namespace wizard_test

@@ -17,17 +17,16 @@ class DescriptorTest : public FakeMachineTest {
  protected:
   void Write() { wizard::WriteWizardDescriptors(kInstallDir.c_str()); }
 
-  // The expected bytes of the named descriptor for the tool at `tool_dir`.
-  static std::string Expected(const std::string& name,
-                              const std::string& tool_dir = kToolDir) {
-    if (name == "TaskWizard.vsdir") return TaskRecord();
-    if (name == "ComponentWizard.vsdir") return ComponentRecord();
-    if (name == "TaskWizard.vsz") return TaskLaunchFile(tool_dir);
-    return ComponentLaunchFile(tool_dir);
+  static std::string Expected(const std::string& name) {
+    return ExpectedDescriptor(name, kToolDir);
   }
 };
 
-TEST_F(DescriptorTest, WritesAllFourByteForByte) {
+TEST_F(DescriptorTest, WritesAllFourByteForByteOverLongerOldFiles) {
+  for (const std::string& name : kDescriptors) {
+    machine().files[WizardPath(name)] = {std::string(400, 'o'), false};
+  }
+
   Write();
 
   for (const std::string& name : kDescriptors) {
@@ -39,36 +38,35 @@ TEST_F(DescriptorTest, WritesAllFourByteForByte) {
   EXPECT_EQ(145u + 24u, FileBytes(WizardPath("ComponentWizard.vsz")).size());
 }
 
-TEST_F(DescriptorTest, FileThatCannotBeCreatedIsTheOnlyOneMissing) {
-  for (const std::string& failing : kDescriptors) {
-    Restart();
-    machine().failing_paths.insert(WizardPath(failing));
-
-    Write();
-
-    for (const std::string& name : kDescriptors) {
-      EXPECT_EQ(name == failing ? "<missing>" : Expected(name),
-                FileBytes(WizardPath(name)))
-          << failing << " failing, " << name;
-    }
-  }
-}
-
-TEST_F(DescriptorTest, PathThatCannotBeAllocatedSkipsOnlyItsFile) {
-  for (std::size_t failing = 1; failing <= kDescriptors.size(); ++failing) {
-    Restart();
-    machine().failing_allocation = failing;
-
-    Write();
-
+// A failure tied to the n-th descriptor, counted from 0, in creation order.
+class DescriptorFailureTest
+    : public DescriptorTest,
+      public ::testing::WithParamInterface<std::size_t> {
+ protected:
+  void ExpectOnlyItsFileMissing() {
     for (std::size_t i = 0; i < kDescriptors.size(); ++i) {
       const std::string& name = kDescriptors[i];
-      EXPECT_EQ(i + 1 == failing ? "<missing>" : Expected(name),
+      EXPECT_EQ(i == GetParam() ? "<missing>" : Expected(name),
                 FileBytes(WizardPath(name)))
-          << "allocation " << failing << ", " << name;
+          << name;
     }
   }
+};
+
+TEST_P(DescriptorFailureTest, FileThatCannotBeCreatedIsTheOnlyOneMissing) {
+  machine().failing_paths.insert(WizardPath(kDescriptors[GetParam()]));
+  Write();
+  ExpectOnlyItsFileMissing();
 }
+
+TEST_P(DescriptorFailureTest, PathThatCannotBeAllocatedSkipsOnlyItsFile) {
+  machine().failing_allocation = GetParam() + 1;
+  Write();
+  ExpectOnlyItsFileMissing();
+}
+
+INSTANTIATE_TEST_SUITE_P(NthDescriptor, DescriptorFailureTest,
+                         ::testing::Range<std::size_t>(0, 4));
 
 TEST_F(DescriptorTest, FailedWritesDoNotStopTheOtherPieces) {
   machine().failing_calls.insert("WriteFile");
@@ -95,15 +93,6 @@ TEST_F(DescriptorTest, ShortWritesAreNotRetried) {
             FileBytes(WizardPath("ComponentWizard.vsz")));
 }
 
-TEST_F(DescriptorTest, ComponentFolderRightWhenTaskLaunchFileFailed) {
-  machine().failing_paths.insert(WizardPath("TaskWizard.vsz"));
-
-  Write();
-
-  EXPECT_EQ(ComponentLaunchFile(kToolDir),
-            FileBytes(WizardPath("ComponentWizard.vsz")));
-}
-
 TEST_F(DescriptorTest, LongestToolFolderStillFits) {
   const std::string tool_dir = "C:\\" + std::string(368, 'd') + "\\";
   machine().module_path = tool_dir + "WizardSetup.exe";
@@ -117,29 +106,33 @@ TEST_F(DescriptorTest, LongestToolFolderStillFits) {
 
 // When the folder beside the tool is unknown, the launch files are neither
 // created nor emptied; the records, which do not name it, are still written.
-TEST_F(DescriptorTest, UnknownToolFolderLeavesLaunchFilesAlone) {
-  const std::vector<std::string> unknown_folders = {
-      "",  // the call fails
-      "WizardSetup.exe",
-      "C:\\" + std::string(384, 'x') + ".exe",               // cut at 388 bytes
-      "C:\\" + std::string(369, 'd') + "\\WizardSetup.exe",  // no room left
-  };
-  for (const std::string& module_path : unknown_folders) {
-    Restart();
-    machine().module_path = module_path;
-    machine().module_path_fails = module_path.empty();
-    machine().files[WizardPath("TaskWizard.vsz")] = {"good old", false};
+const std::vector<std::string> kUnknownToolFolders = {
+    "",  // the call fails
+    "WizardSetup.exe",
+    "C:\\" + std::string(384, 'x') + ".exe",               // cut at 388 bytes
+    "C:\\" + std::string(369, 'd') + "\\WizardSetup.exe",  // no room left
+};
 
-    Write();
+class UnknownToolFolderTest
+    : public DescriptorTest,
+      public ::testing::WithParamInterface<std::size_t> {};
 
-    EXPECT_EQ("good old", FileBytes(WizardPath("TaskWizard.vsz")));
-    EXPECT_FALSE(HasFile(WizardPath("ComponentWizard.vsz")));
-    EXPECT_EQ(TaskRecord(), FileBytes(WizardPath("TaskWizard.vsdir")));
-    EXPECT_EQ(ComponentRecord(),
-              FileBytes(WizardPath("ComponentWizard.vsdir")));
-    EXPECT_EQ(2u, CallsNamed({"CreateFileA"}).size()) << module_path;
-  }
+TEST_P(UnknownToolFolderTest, LeavesLaunchFilesAlone) {
+  machine().module_path = kUnknownToolFolders[GetParam()];
+  machine().module_path_fails = machine().module_path.empty();
+  machine().files[WizardPath("TaskWizard.vsz")] = {"good old", false};
+
+  Write();
+
+  EXPECT_EQ("good old", FileBytes(WizardPath("TaskWizard.vsz")));
+  EXPECT_FALSE(HasFile(WizardPath("ComponentWizard.vsz")));
+  EXPECT_EQ(TaskRecord(), FileBytes(WizardPath("TaskWizard.vsdir")));
+  EXPECT_EQ(ComponentRecord(), FileBytes(WizardPath("ComponentWizard.vsdir")));
+  EXPECT_EQ(2u, CallsNamed({"CreateFileA"}).size());
 }
+
+INSTANTIATE_TEST_SUITE_P(ModulePaths, UnknownToolFolderTest,
+                         ::testing::Range<std::size_t>(0, 4));
 
 }  // namespace
 }  // namespace wizard_test

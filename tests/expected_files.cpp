@@ -36,4 +36,12 @@ std::string ComponentLaunchFile(const std::string& tool_dir) {
   return LaunchFile("ComponentWizard", tool_dir + "ComponentWizard");
 }
 
+std::string ExpectedDescriptor(const std::string& name,
+                               const std::string& tool_dir) {
+  if (name == "TaskWizard.vsdir") return TaskRecord();
+  if (name == "ComponentWizard.vsdir") return ComponentRecord();
+  if (name == "TaskWizard.vsz") return TaskLaunchFile(tool_dir);
+  return ComponentLaunchFile(tool_dir);
+}
+
 }  // namespace wizard_test

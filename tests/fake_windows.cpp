@@ -61,10 +61,48 @@ HKEY KeyHandle(const std::string& key_path) {
   return &key;
 }
 
-std::string OpenedPath(HANDLE handle) {
+fake::OpenFile* Opened(HANDLE handle) {
   const auto file = State().open_files.find(HandleNumber(handle));
-  return file == State().open_files.end() ? "<bad handle>" : file->second;
+  return file == State().open_files.end() ? nullptr : &file->second;
 }
+
+std::string OpenedPath(HANDLE handle) {
+  const fake::OpenFile* file = Opened(handle);
+  return file == nullptr ? "<bad handle>" : file->path;
+}
+
+// CreateFileA's dispositions and the attributes that matter to it.
+constexpr DWORD kCreateNew = 1;
+constexpr DWORD kOpenExisting = 3;
+constexpr DWORD kOpenAlways = 4;
+constexpr DWORD kTruncateExisting = 5;
+constexpr DWORD kHiddenOrSystem = 0x2 | 0x4;
+
+// Whether Windows opens `file` (null: absent) with this access, disposition
+// and attributes.
+bool MayOpen(const fake::File* file, bool write, DWORD disposition,
+             DWORD attributes) {
+  if (file == nullptr) {
+    return disposition == kCreateNew || disposition == CREATE_ALWAYS ||
+           disposition == kOpenAlways;
+  }
+  if (write && file->read_only) return false;
+  if (disposition == CREATE_ALWAYS) {
+    return !file->hidden || (attributes & kHiddenOrSystem) != 0;
+  }
+  return disposition == kOpenExisting || disposition == kOpenAlways ||
+         (disposition == kTruncateExisting && write);
+}
+
+// A call Windows would fault on, or that only a mistaken caller makes.
+BOOL Misuse(const std::string& what) {
+  State().errors.push_back(what);
+  return FALSE;
+}
+
+// Guard bytes after every block, checked when it is freed.
+constexpr std::size_t kGuardSize = 8;
+constexpr unsigned char kGuardByte = 0xFD;
 
 }  // namespace
 
@@ -144,14 +182,21 @@ HANDLE CreateFileA(const char* file_name, DWORD desired_access,
       ", ", std::to_string(flags_and_attributes), ", ",
       template_file == nullptr ? "NULL" : "template", ")");
   Touch("CreateFileA", file_name);
-  const auto file = State().files.find(file_name);
+  auto& files = State().files;
+  const auto found = files.find(file_name);
+  const bool write = (desired_access & GENERIC_WRITE) != 0;
   if (Fails("CreateFileA", file_name) ||
-      (file != State().files.end() && file->second.read_only)) {
+      !MayOpen(found == files.end() ? nullptr : &found->second, write,
+               creation_disposition, flags_and_attributes)) {
     return INVALID_HANDLE_VALUE;
   }
-  State().files[file_name].bytes.clear();
+  fake::File& file = files[file_name];
+  if (creation_disposition == CREATE_ALWAYS ||
+      creation_disposition == kTruncateExisting) {
+    file.bytes.clear();
+  }
   const std::size_t number = State().next_handle++;
-  State().open_files[number] = file_name;
+  State().open_files[number] = {file_name, write};
   return reinterpret_cast<HANDLE>(number);
 }
 
@@ -160,19 +205,26 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
   const std::string path = OpenedPath(file);
   Log("WriteFile(", path, ", ", std::to_string(count), ", ",
       overlapped == nullptr ? "NULL" : "overlapped", ")");
-  if (written != nullptr) *written = 0;
-  if (State().open_files.count(HandleNumber(file)) == 0) {
-    State().errors.push_back("WriteFile on a handle not open: " + path);
-    return FALSE;
+  fake::OpenFile* opened = Opened(file);
+  if (written == nullptr && overlapped == nullptr) {
+    return Misuse("WriteFile with neither a count nor an OVERLAPPED: " + path);
   }
+  if (opened == nullptr)
+    return Misuse("WriteFile on a handle not open: " + path);
+  if (!opened->writable)
+    return Misuse("WriteFile without GENERIC_WRITE: " + path);
+  *written = 0;
   if (Fails("WriteFile", path)) return FALSE;
+  // Writes land at the file pointer, past which the fake disk may be full.
   std::string& bytes = State().files[path].bytes;
-  const std::size_t room = State().write_limit > bytes.size()
-                               ? State().write_limit - bytes.size()
-                               : 0;
-  const std::size_t accepted = std::min<std::size_t>(count, room);
-  bytes.append(static_cast<const char*>(buffer), accepted);
-  if (written != nullptr) *written = static_cast<DWORD>(accepted);
+  const std::size_t limit = State().write_limit;
+  const std::size_t accepted = std::min<std::size_t>(
+      count, limit > opened->position ? limit - opened->position : 0);
+  bytes.resize(std::max(bytes.size(), opened->position + accepted));
+  bytes.replace(opened->position, accepted, static_cast<const char*>(buffer),
+                accepted);
+  opened->position += accepted;
+  *written = static_cast<DWORD>(accepted);
   return TRUE;
 }
 
@@ -180,8 +232,7 @@ BOOL CloseHandle(HANDLE object) {
   const std::string path = OpenedPath(object);
   Log("CloseHandle(", path, ")");
   if (State().open_files.erase(HandleNumber(object)) == 0) {
-    State().errors.push_back("CloseHandle on a handle not open: " + path);
-    return FALSE;
+    return Misuse("CloseHandle on a handle not open: " + path);
   }
   return TRUE;
 }
@@ -197,7 +248,8 @@ BOOL CopyFileA(const char* existing_file, const char* new_file,
   const auto target = files.find(new_file);
   if (Fails("CopyFileA", existing_file) || Fails("CopyFileA", new_file) ||
       source == files.end() ||
-      (target != files.end() && (fail_if_exists || target->second.read_only))) {
+      (target != files.end() &&
+       (fail_if_exists || target->second.read_only || target->second.hidden))) {
     return FALSE;
   }
   files[new_file] = source->second;
@@ -208,17 +260,29 @@ HANDLE GetProcessHeap() { return reinterpret_cast<HANDLE>(std::uintptr_t{1}); }
 
 void* HeapAlloc(HANDLE /*heap*/, DWORD /*flags*/, SIZE_T size) {
   if (++State().allocations == State().failing_allocation) return nullptr;
-  void* memory = std::malloc(size);
-  State().live_allocations.insert(memory);
+  auto* memory = static_cast<unsigned char*>(std::malloc(size + kGuardSize));
+  std::memset(memory + size, kGuardByte, kGuardSize);
+  State().live_allocations[memory] = size;
   return memory;
 }
 
 BOOL HeapFree(HANDLE /*heap*/, DWORD /*flags*/, void* memory) {
-  if (memory != nullptr && State().live_allocations.erase(memory) == 0) {
-    State().errors.push_back("HeapFree of memory not allocated");
-    return FALSE;
+  if (memory == nullptr) return TRUE;
+  const auto block = State().live_allocations.find(memory);
+  if (block == State().live_allocations.end()) {
+    return Misuse("HeapFree of memory not allocated");
   }
+  const auto* guard = static_cast<unsigned char*>(memory) + block->second;
+  const bool intact =
+      std::all_of(guard, guard + kGuardSize,
+                  [](unsigned char c) { return c == kGuardByte; });
+  const std::size_t size = block->second;
+  State().live_allocations.erase(block);
   std::free(memory);
+  if (!intact) {
+    return Misuse("write past the end of a block of " + std::to_string(size) +
+                  " bytes");
+  }
   return TRUE;
 }
 

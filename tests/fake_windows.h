@@ -1,6 +1,9 @@
 // A recording fake of the Windows services: an in-memory registry and file
 // map, an ordered log of the calls with their arguments, and failures on
-// demand. It is process-wide, as the real services are; tests reset it.
+// demand. It keeps Windows' own rules: it refuses what Windows refuses, and
+// notes in `errors` each call that Windows would fault or that only a
+// mistaken caller makes. It is process-wide, as the real services are;
+// tests reset it.
 #ifndef WIZARDSETUP_TESTS_FAKE_WINDOWS_H_
 #define WIZARDSETUP_TESTS_FAKE_WINDOWS_H_
 
@@ -23,6 +26,15 @@ struct RegistryValue {
 struct File {
   std::string bytes;
   bool read_only = false;
+  // Hidden or system: CREATE_ALWAYS with attributes 0 and CopyFileA refuse
+  // to replace it.
+  bool hidden = false;
+};
+
+struct OpenFile {
+  std::string path;
+  bool writable = false;  // opened with GENERIC_WRITE
+  std::size_t position = 0;
 };
 
 struct Windows {
@@ -47,9 +59,11 @@ struct Windows {
   // Every path a file call named: {"CopyFileA source", path} and the like.
   std::vector<std::pair<std::string, std::string>> file_paths;
   std::size_t allocations = 0;
-  std::set<const void*> live_allocations;
-  // Open handles -> the path they write; closing one twice is an error.
-  std::map<std::size_t, std::string> open_files;
+  // Blocks not yet freed -> their size; a write past a block's end is found
+  // when it is freed.
+  std::map<const void*, std::size_t> live_allocations;
+  // Open handles; using one after it was closed is an error.
+  std::map<std::size_t, OpenFile> open_files;
   std::size_t next_handle = 1;
   std::vector<std::string> errors;
 };

@@ -116,6 +116,7 @@ TEST_F(PosixServicesTest, CreateWriteCloseEmptiesAndWrites) {
                                   nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;
+  EXPECT_EQ(FALSE, WriteFile(file, "refused", 7, nullptr, nullptr));
   EXPECT_NE(FALSE, WriteFile(file, "new\r\n", 5, &written, nullptr));
   EXPECT_EQ(5u, written);
   EXPECT_NE(FALSE, CloseHandle(file));

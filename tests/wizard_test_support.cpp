@@ -32,8 +32,9 @@ void FakeMachineTest::SetUp() {
   machine().files[kToolDir + "ComponentWizard.ico"] = {"component icon", false};
 }
 
-// Whatever a test did, the tool must leave no handle open, no string
-// allocated, and no handle closed twice.
+// Whatever a test did, the tool must leave no handle open and no string
+// allocated, and make no call that Windows would fault on or that only a
+// mistaken caller makes (the fake's `errors`).
 void FakeMachineTest::TearDown() {
   EXPECT_TRUE(machine().open_files.empty());
   EXPECT_TRUE(machine().live_allocations.empty());

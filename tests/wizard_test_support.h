@@ -15,8 +15,7 @@
 namespace wizard_test {
 
 inline const std::string kInstallDir = "C:\\VS8\\Common7\\IDE\\";
-inline const std::string kWizardDir =
-    kInstallDir + "..\\..\\VC#\\CSharpProjects\\";
+inline const std::string kWizardDir = kInstallDir + kWizardRelativePath;
 inline const std::string kToolDir = "X:\\Setup\\";
 
 /// The wizard folder's path of a file.
@@ -33,11 +32,6 @@ class FakeMachineTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Checks that the runs so far left nothing behind, then starts afresh.
-  void Restart() {
-    TearDown();
-    SetUp();
-  }
 
   fake::Windows& machine() { return fake::State(); }
   std::string FileBytes(const std::string& path);
