@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Checks what a Windows user receives, as built: WizardSetup.exe is a 32-bit
 # Windows program that needs no DLL beyond the system's own and fits its
-# budget; the icons hold 16x16 and 32x32 images; the zip holds the tool
-# folder, and the MSI's tables install it and run the tool where they must.
+# budget; the icons hold 16x16 and 32x32 images; SHA256SUMS
+# matches; the zip holds the tool folder with the wizard folders, and the
+# MSI's tables install it, one component a file, upgrade an older version
+# and run the tool where they must. The release's packages are checked with
+# the wizard folders it was given, if any, the test packages with the samples.
 #
-#   check_release.sh BUILD_DIR VERSION
+#   check_release.sh BUILD_DIR VERSION WIZARDS_DIR|"" SAMPLES_DIR
 set -u
-build=${1:?usage: check_release.sh BUILD_DIR VERSION}
-version=${2:?usage: check_release.sh BUILD_DIR VERSION}
+usage="usage: check_release.sh BUILD_DIR VERSION WIZARDS_DIR|\"\" SAMPLES_DIR"
+build=${1:?$usage}
+version=${2:?$usage}
+wizards=${3?$usage}
+samples=${4:?$usage}
 exe=$build/WizardSetup.exe
 budget=24576
 failures=0
@@ -35,31 +41,62 @@ for icon in "$build"/TaskWizard.ico "$build"/ComponentWizard.ico; do
     fail "${icon##*/} does not hold a 16x16 and a 32x32 image"
 done
 
-zip=$build/WizardSetup-$version.zip
-listing=$(cmake -E tar tf "$zip" 2>/dev/null | sort | tr '\n' ' ')
-expected="WizardSetup-$version/ WizardSetup-$version/ComponentWizard.ico WizardSetup-$version/README.txt WizardSetup-$version/TaskWizard.ico WizardSetup-$version/WizardSetup.exe "
-[ "$listing" = "$expected" ] || fail "zip holds: $listing"
+(cd "$build" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+
+# The names a package holds: the tool's files, and those of the wizard
+# folders under WIZARDS, if any.
+packed() {  # packed WIZARDS
+  printf '%s\n' WizardSetup.exe TaskWizard.ico ComponentWizard.ico README.txt
+  [ -z "$1" ] || (cd "$1" && find TaskWizard ComponentWizard -type f)
+}
+
+check_zip() {  # check_zip ZIP WIZARDS
+  local listing expected
+  listing=$(cmake -E tar tf "$1" | LC_ALL=C sort)
+  expected=$(packed "$2" | sed "s|^|WizardSetup-$version/|" | LC_ALL=C sort)
+  [ "$listing" = "$expected" ] || fail "${1##*/} holds: $listing"
+}
 
 # The MSI's tables, read statically, so that what its installation does is
 # checked on machines where its msiexec round trip cannot run.
-msi=$build/WizardSetup-$version.msi
-rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' | LC_ALL=C sort; }
-tab=$'\t'
-[ "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" = "Intel;1033" ] ||
-  fail "the MSI is not a 32-bit package"
-rows Directory | grep -qx "INSTALLDIR${tab}ProgramFilesFolder${tab}WizardSetup" ||
-  fail "the MSI does not install into Program Files\\WizardSetup"
-listing=$(rows File | cut -f3,4 | tr '\t\n' '  ')
-expected="ComponentWizard.ico $(stat -c %s "$build/ComponentWizard.ico") README.txt $(stat -c %s "$build/README.txt") TaskWizard.ico $(stat -c %s "$build/TaskWizard.ico") WizardSetup.exe $size "
-[ "$listing" = "$expected" ] || fail "the MSI holds: $listing"
-# Type 3090: an installed exe run deferred, not impersonated, its status
-# checked; 3154: the same with its status ignored.
-[ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  UninstallWizards 3154 WizardSetupExe /uninstall  " ] ||
-  fail "the MSI's custom actions: $(rows CustomAction)"
-order=$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1,2 |
-  grep -E '^(InstallInitialize|UninstallWizards|RemoveFiles|InstallFiles|InstallWizards|InstallFinalize)\b' |
-  tr '\t\n' ' ;')
-[ "$order" = 'InstallInitialize ;UninstallWizards REMOVE="ALL";RemoveFiles ;InstallFiles ;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
-  fail "the MSI's installation runs: $order"
+check_msi() {  # check_msi MSI WIZARDS
+  local msi=$1 tab=$'\t'
+  rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' | LC_ALL=C sort; }
+  [ "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" = "Intel;1033" ] ||
+    fail "${msi##*/} is not a 32-bit package"
+  rows Directory | grep -qx "INSTALLDIR${tab}ProgramFilesFolder${tab}WizardSetup" ||
+    fail "${msi##*/} does not install into Program Files\\WizardSetup"
+  local names expected
+  names=$(rows File | cut -f3 | LC_ALL=C sort)
+  expected=$(packed "$2" | sed 's|.*/||' | LC_ALL=C sort)
+  [ "$names" = "$expected" ] || fail "${msi##*/} holds: $names"
+  # Each file its own component, and that component's key path, so that a
+  # repair brings back any file that is missing.
+  [ "$(rows File | cut -f1,2 | sed 's/\(.*\)\t\(.*\)/\2\t\1/' | LC_ALL=C sort)" = \
+    "$(rows Component | cut -f1,6 | LC_ALL=C sort)" ] ||
+    fail "${msi##*/} has a component that is not one file, its key path"
+  # Type 3090: an installed exe run deferred, not impersonated, its status
+  # checked; 3154: the same with its status ignored.
+  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  UninstallWizards 3154 WizardSetupExe /uninstall  " ] ||
+    fail "${msi##*/}'s custom actions: $(rows CustomAction)"
+  local order
+  order=$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1,2 |
+    grep -E '^(InstallValidate|RemoveExistingProducts|InstallInitialize|UninstallWizards|RemoveFiles|InstallFiles|InstallWizards|InstallFinalize)\b' |
+    tr '\t\n' ' ;')
+  [ "$order" = 'InstallValidate ;RemoveExistingProducts ;InstallInitialize ;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
+    fail "${msi##*/}'s installation runs: $order"
+  # Older versions are upgraded, newer ones refuse the installation.
+  local code='{73386080-E6A9-4C4A-8D2B-F26CD79713AE}'
+  [ "$(rows Upgrade)" = "$(printf '%s\t\t%s\t\t1\t\tWIX_UPGRADE_DETECTED\n%s\t%s\t\t\t2\t\tWIX_DOWNGRADE_DETECTED' \
+    "$code" "$version" "$code" "$version")" ] ||
+    fail "${msi##*/}'s upgrades: $(rows Upgrade)"
+  rows LaunchCondition | grep -q '^NOT WIX_DOWNGRADE_DETECTED' ||
+    fail "${msi##*/} does not refuse a downgrade"
+}
+
+check_zip "$build/WizardSetup-$version.zip" "$wizards"
+check_msi "$build/WizardSetup-$version.msi" "$wizards"
+check_zip "$build/tests/packages/WizardSetup-$version.zip" "$samples"
+check_msi "$build/tests/packages/WizardSetup-$version.msi" "$samples"
 
 [ "$failures" -eq 0 ]

@@ -169,6 +169,38 @@ run_while_held() {  # run_while_held NAME ARGS...
   wait "$holder"
 }
 
+# The MSI scenarios use packages of the tool with the sample wizard folders,
+# of this version and of the next, built from the release's template.
+msiexec_package() {  # msiexec_package /i|/x VERSION
+  quiet_wine msiexec "$1" "$(windows_path "$build/tests/packages/WizardSetup-$2.msi")" /qn
+}
+fails() { ! "$@"; }
+# The versions of WizardSetup that Windows Installer has registered.
+registered() {
+  local view
+  for view in /reg:32 /reg:64; do
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" 2>/dev/null
+  done | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_SZ *//p' | tr '\n' ' '
+}
+msi_state() {
+  registered
+  find "$tool_dir" "$wizard_dir" -type f -exec md5sum {} + | sort
+}
+# The tool folder installed, the six files naming it, and each wizard's
+# folder that a launch file names holding the sample wizard's files.
+expect_msi_installed() {  # expect_msi_installed TOOL_DIR_WINDOWS
+  local file wizard folder
+  for file in WizardSetup.exe TaskWizard.ico ComponentWizard.ico; do
+    check "$file installed" cmp -s "$tool_dir/$file" "$build/$file"
+  done
+  expect_installed "$1"
+  for wizard in TaskWizard ComponentWizard; do
+    folder=$(sed -n 's/^Param="ABSOLUTE_PATH = C:\(.*\)"\r$/\1/p' "$wizard_dir/$wizard.vsz")
+    check "the folder $wizard.vsz names holds the sample wizard" \
+      diff -r "$WINEPREFIX/drive_c${folder//\\//}" "$samples/$wizard"
+  done
+}
+
 platform_scenarios() {
   scenario "key only in the $other_bits-bit view is not found"
   remove_visual_studio_key
@@ -188,20 +220,23 @@ platform_scenarios() {
   check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
   check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
 
-  scenario "MSI installs the tool folder and the wizards, and removes both"
-  local msi
-  msi=$(windows_path "$build/WizardSetup-$version.msi")
+  scenario "MSI installs, upgrades, refuses a downgrade and removes"
   local program_files='Program Files (x86)'
   [ "$bits" = 64 ] && program_files='Program Files'
   local installed="$WINEPREFIX/drive_c/$program_files/WizardSetup"
-  check "msiexec /i succeeds" quiet_wine msiexec /i "$msi" /qn
-  local file
-  for file in WizardSetup.exe TaskWizard.ico ComponentWizard.ico; do
-    check "$file installed" cmp -s "$installed/$file" "$build/$file"
-  done
+  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  check "one product registered: $version" [ "$(registered)" = "$version " ]
   tool_dir=$installed
-  expect_installed "C:\\$program_files\\WizardSetup\\"
-  check "msiexec /x succeeds" quiet_wine msiexec /x "$msi" /qn
+  expect_msi_installed "C:\\$program_files\\WizardSetup\\"
+  check "msiexec /i $next_version succeeds" msiexec_package /i "$next_version"
+  check "one product registered: $next_version" [ "$(registered)" = "$next_version " ]
+  expect_msi_installed "C:\\$program_files\\WizardSetup\\"
+  local before
+  before=$(msi_state)
+  check "msiexec /i $version over $next_version is refused" fails msiexec_package /i "$version"
+  check "the refused downgrade changed nothing" [ "$before" = "$(msi_state)" ]
+  check "msiexec /x succeeds" msiexec_package /x "$next_version"
+  check "no product registered" [ -z "$(registered)" ]
   expect_none_of_the_six
   check "tool folder removed" absent "$installed"
   check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]

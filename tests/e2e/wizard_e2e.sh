@@ -5,21 +5,23 @@
 #
 #   wizard_e2e.sh native BUILD_DIR     the native tool with its POSIX
 #                                      stand-in
-#   wizard_e2e.sh wine BUILD_DIR VERSION BITS
+#   wizard_e2e.sh wine BUILD_DIR VERSION BITS NEXT_VERSION
 #                                      WizardSetup.exe of that bitness (32:
 #                                      the product, 64: its twin) under Wine,
 #                                      in a private 64-bit prefix, run as an
 #                                      unprivileged user so that read-only
-#                                      files hold; also its MSI. The product
-#                                      is skipped (77) where 32-bit code
-#                                      cannot run.
+#                                      files hold; also its MSI, upgraded to
+#                                      NEXT_VERSION. The product is skipped
+#                                      (77) where 32-bit code cannot run.
 set -u
-usage="usage: wizard_e2e.sh native BUILD_DIR | wine BUILD_DIR VERSION 32|64"
+usage="usage: wizard_e2e.sh native BUILD_DIR | wine BUILD_DIR VERSION 32|64 NEXT_VERSION"
 mode=${1:?$usage}
 build=$(cd "${2:?$usage}" && pwd)
 version=${3:-}
 bits=${4:-}
+next_version=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
+samples=$here/../sample_wizards
 
 if [ "$mode" = wine ] && [ "$bits" = 32 ]; then
   source "$here/wine_host.sh"
@@ -34,16 +36,19 @@ fi
 if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   staged=$(mktemp -d "${TMPDIR:-/tmp}/wizard-wine.XXXXXX")
   trap 'rm -rf "$staged"' EXIT
-  mkdir -p "$staged/e2e" "$staged/build/tests/wine" "$staged/home"
+  mkdir -p "$staged/e2e" "$staged/build/tests/wine" \
+    "$staged/build/tests/packages" "$staged/home"
   cp "$here"/*.sh "$staged/e2e/"
-  cp "$build/WizardSetup.exe" "$build/WizardSetup-$version.msi" \
-    "$build"/*.ico "$staged/build/"
+  cp -r "$samples" "$staged/"
+  cp "$build/WizardSetup.exe" "$build"/*.ico "$staged/build/"
   cp "$build"/tests/wine/*.exe "$staged/build/tests/wine/"
+  cp "$build"/tests/packages/*.msi "$staged/build/tests/packages/"
   chown -R 65534:65534 "$staged"
   setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -i PATH="$PATH" HOME="$staged/home" TMPDIR="$staged" \
     WIZARDSETUP_NO_I386="${WIZARDSETUP_NO_I386:-}" \
-    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version" "$bits"
+    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version" "$bits" \
+    "$next_version"
   exit
 fi
 

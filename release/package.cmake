@@ -1,0 +1,69 @@
+# Packs the tool folder at build time: stages it, makes the MSI and, when
+# asked, the zip, byte for byte the same from the same inputs. Run by the
+# build with cmake -P and these variables:
+#
+#   STAGE        a scratch folder
+#   NAME         the top folder of the zip, WizardSetup-VERSION
+#   FILES        the tool's own files, the exe, the icons and the readme,
+#                separated by "|"
+#   WIZARDS      a folder holding TaskWizard\ and ComponentWizard\, or empty
+#   EPOCH        the time every entry and the package carry (Unix seconds)
+#   WXS          the package's WiX source; ARCH, its architecture for wixl
+#                (x86 or x64)
+#   DESCRIPTION  the MSI's subject
+#   MSI, ZIP     what to make (ZIP may be empty)
+
+# The tool folder, with the same modes and times whoever builds it.
+set(folder ${STAGE}/${NAME})
+file(REMOVE_RECURSE ${STAGE})
+file(MAKE_DIRECTORY ${folder})
+set(modes FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+  DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+  GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+string(REPLACE "|" ";" files "${FILES}")
+file(COPY ${files} DESTINATION ${folder} ${modes})
+if(WIZARDS)
+  file(COPY ${WIZARDS}/TaskWizard ${WIZARDS}/ComponentWizard
+    DESTINATION ${folder} ${modes})
+endif()
+execute_process(COMMAND find ${STAGE} -exec touch -h -d @${EPOCH} {} +
+  COMMAND_ERROR_IS_FATAL ANY)
+file(GLOB_RECURSE entries LIST_DIRECTORIES false RELATIVE ${STAGE}
+  ${folder}/*)
+list(SORT entries)
+
+if(ZIP)
+  # Named one by one, in one order: a folder is read in no fixed order. With
+  # no extra attributes (-X), as they hold the inode's change time, and in
+  # one time zone, as a zip keeps local times.
+  list(JOIN entries "\n" listing)
+  file(WRITE ${STAGE}.files "${listing}\n")
+  file(REMOVE ${ZIP})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC zip -X -D -q ${ZIP} -@
+    INPUT_FILE ${STAGE}.files WORKING_DIRECTORY ${STAGE}
+    COMMAND_ERROR_IS_FATAL ANY)
+endif()
+
+# wixl draws the package code at random and stamps the clock: it runs at the
+# epoch, and the package code is then derived from everything packed.
+execute_process(COMMAND date -u -d @${EPOCH} "+%Y-%m-%d %H:%M:%S"
+  OUTPUT_VARIABLE at OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+set(at_epoch ${CMAKE_COMMAND} -E env TZ=UTC faketime -f "${at}")
+file(READ ${WXS} content)
+foreach(entry ${entries})
+  file(SHA256 ${STAGE}/${entry} hash)
+  string(APPEND content "${entry} ${hash}\n")
+endforeach()
+string(SHA256 content "${content}")
+string(UUID package_code NAMESPACE 73386080-E6A9-4C4A-8D2B-F26CD79713AE
+  NAME "${content}" TYPE SHA1 UPPER)
+file(REMOVE ${MSI})
+execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
+  WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
+if(ARCH STREQUAL x64)
+  set(platform x64)
+else()
+  set(platform Intel)
+endif()
+execute_process(COMMAND ${at_epoch} msibuild ${MSI} -s "${DESCRIPTION}"
+  WizardSetup "${platform};1033" {${package_code}} COMMAND_ERROR_IS_FATAL ANY)

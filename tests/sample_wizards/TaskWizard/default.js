@@ -1,0 +1,1 @@
+// Sample task wizard: stands in for the wizard's own script in tests.
