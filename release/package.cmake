@@ -12,6 +12,7 @@
 #                (x86 or x64)
 #   DESCRIPTION  the MSI's subject
 #   MSI, ZIP     what to make (ZIP may be empty)
+#   SIGN_PKCS12, SIGN_TIMESTAMP_URL  sign the MSI when the first is set
 
 # The tool folder, with the same modes and times whoever builds it.
 set(folder ${STAGE}/${NAME})
@@ -67,3 +68,8 @@ else()
 endif()
 execute_process(COMMAND ${at_epoch} msibuild ${MSI} -s "${DESCRIPTION}"
   WizardSetup "${platform};1033" {${package_code}} COMMAND_ERROR_IS_FATAL ANY)
+
+if(SIGN_PKCS12)
+  include(${CMAKE_CURRENT_LIST_DIR}/sign.cmake)
+  sign(${MSI})
+endif()

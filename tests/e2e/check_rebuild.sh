@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Builds the release files again from a copy of the sources, in another
 # folder and at another time, and checks that they are the same bytes as
-# BUILD_DIR's.
+# BUILD_DIR's. Then signs that build with a throw-away certificate, checks
+# the signatures of the exe and the MSI, that a changed byte breaks them and
+# that the MSI holds the signed exe, and runs that exe once under Wine where
+# it can run.
 #
-#   check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH
+#   check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH BITS
 set -u
-usage="usage: check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH"
+usage="usage: check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH BITS"
 source_dir=${1:?$usage}
 build=${2:?$usage}
 preset=${3:?$usage}
 export SOURCE_DATE_EPOCH=${4:?$usage}
+bits=${5:?$usage}
+source "$(dirname "$0")/wine_host.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-rebuild.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'stop_wine; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -33,4 +38,35 @@ for file in $release_files; do
 done
 [ "$failures" -ne 0 ] || echo "built again in another folder: $(echo $release_files) the same"
 
+# A certificate made for this run: it is trusted only by the -CAfile given.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=WizardSetup test" \
+  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" \
+  -out "$work/cert.pem" >/dev/null 2>&1
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
+  -passout pass:throwaway -out "$work/cert.pfx"
+rm "$rebuilt/WizardSetup.exe"
+WIZARDSETUP_SIGN_PASSWORD=throwaway build_release \
+  -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx"
+verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
+for file in WizardSetup.exe $(cd "$rebuilt" && ls WizardSetup-*.msi); do
+  verify "$rebuilt/$file" || fail "$file: no good SHA-256 signature"
+  cp "$rebuilt/$file" "$work/changed"
+  printf '\001' | dd of="$work/changed" bs=1 conv=notrunc 2>/dev/null \
+    seek=$(($(stat -c %s "$work/changed") / 2))
+  ! verify "$work/changed" || fail "$file: the signature holds after a byte changed"
+done
+msiextract -C "$work/msi" "$rebuilt"/WizardSetup-*.msi >/dev/null
+packed=$(find "$work/msi" -name WizardSetup.exe)
+cmp -s "$packed" "$rebuilt/WizardSetup.exe" || fail "the MSI holds an unsigned exe"
+echo "signed WizardSetup.exe, and the MSI holding it, and checked their signatures"
+
+if [ "$bits" = 64 ] || i386_runs; then
+  use_wine "$bits"
+  start_wine "$work"
+  wine "$rebuilt/WizardSetup.exe" /install >"$work/out" 2>&1 &&
+    [ ! -s "$work/out" ] || fail "the signed exe did not run silently under Wine"
+  echo "the signed exe ran under $wine_loader"
+else
+  echo "the signed exe is not run: $(i386_missing)"
+fi
 [ "$failures" -eq 0 ]
