@@ -1,11 +1,5 @@
-# Cross build of the 32-bit Windows executable with MinGW-w64 (posix threads
-# flavour, Debian package g++-mingw-w64-i686-posix).
-set(CMAKE_SYSTEM_NAME Windows)
+# The 32-bit Windows executable, the product (Debian package
+# g++-mingw-w64-i686-posix).
+set(mingw_triple i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

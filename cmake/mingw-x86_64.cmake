@@ -1,11 +1,5 @@
-# Cross build of the 64-bit twin of WizardSetup.exe, for tests on hosts that
-# run 64-bit code only (Debian package g++-mingw-w64-x86-64-posix).
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit twin of WizardSetup.exe, for tests on hosts that run 64-bit code
+# only (Debian package g++-mingw-w64-x86-64-posix).
+set(mingw_triple x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
