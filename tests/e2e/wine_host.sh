@@ -30,7 +30,6 @@ i386_missing() {
 # The `wine` wrapper always tries the i386 loader first: each loader is
 # called by its own path.
 use_wine() {
-  wine_bits=$1
   if [ "$1" = 64 ]; then
     wine_loader=$wine64_loader
     export WINELOADER=$wine64_loader
