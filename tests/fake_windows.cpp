@@ -213,7 +213,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
     return Misuse("WriteFile on a handle not open: " + path);
   if (!opened->writable)
     return Misuse("WriteFile without GENERIC_WRITE: " + path);
-  *written = 0;
+  if (written != nullptr) *written = 0;
   if (Fails("WriteFile", path)) return FALSE;
   // Writes land at the file pointer, past which the fake disk may be full.
   std::string& bytes = State().files[path].bytes;
@@ -224,7 +224,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written,
   bytes.replace(opened->position, accepted, static_cast<const char*>(buffer),
                 accepted);
   opened->position += accepted;
-  *written = static_cast<DWORD>(accepted);
+  if (written != nullptr) *written = static_cast<DWORD>(accepted);
   return TRUE;
 }
 
