@@ -4,12 +4,17 @@
 // $WIZARDSETUP_REGISTRY, a key per directory and a value per regular file
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
-// root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY.
+// root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY. Only regular
+// files are opened, and never with a wait: a FIFO or a device is refused as
+// Windows refuses what is not a file. A file open for writing holds an
+// exclusive flock(2) until it is closed, and another writer is refused
+// meanwhile, as Windows refuses a file open with share mode 0.
 //
 // Plain C library and system calls only, in bounded buffers: the native tool
 // needs no C++ runtime and starts as fast as a C program.
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,18 +66,36 @@ HANDLE ToHandle(int descriptor) {
   return reinterpret_cast<HANDLE>(std::intptr_t{descriptor} + 1);
 }
 
-// Opens `path` for writing, creating it with `mode`, and empties it. Fails,
-// leaving it untouched, when it is read-only or not a regular file, or when
-// it is the file `source` (a copy onto itself).
-int OpenForReplacing(const char* path, int extra_flags, mode_t mode,
+// O_NONBLOCK keeps a FIFO or a device from making open() wait; it changes
+// nothing for the regular files that are all that is kept open.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// A file just created is writable whatever the umask, as Windows makes a
+// new file normal and writable.
+bool MakeWritable(int descriptor, struct stat& status) {
+  if (!IsReadOnly(status)) return true;
+  status.st_mode |= S_IWUSR;
+  return fchmod(descriptor, status.st_mode & 07777) == 0;
+}
+
+// Opens `path` for writing, creating it with `mode` unless `must_be_new`
+// asks it not to be there, locks it against other writers and empties it.
+// Fails, leaving it untouched, when it is read-only, not a regular file, open
+// for writing elsewhere, or the file `source` (a copy onto itself).
+int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
                      const struct stat* source) {
-  const int descriptor =
-      open(path, O_WRONLY | O_CREAT | O_CLOEXEC | extra_flags, mode);
+  int descriptor = must_be_new ? -1 : open(path, O_WRONLY | kOpenFlags);
+  const bool create = descriptor < 0 && (must_be_new || errno == ENOENT);
+  if (create) {
+    descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode);
+  }
   if (descriptor < 0) return -1;
   struct stat status;
-  if (fstat(descriptor, &status) != 0 || !IsWritable(status) ||
+  if (fstat(descriptor, &status) != 0 ||
+      (create && !MakeWritable(descriptor, status)) || !IsWritable(status) ||
       (source != nullptr && status.st_dev == source->st_dev &&
        status.st_ino == source->st_ino) ||
+      flock(descriptor, LOCK_EX | LOCK_NB) != 0 ||
       (status.st_size > 0 && ftruncate(descriptor, 0) != 0)) {
     close(descriptor);
     return -1;
@@ -134,7 +157,7 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
     return ERROR_FILE_NOT_FOUND;
   }
-  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+  const int descriptor = open(path, O_RDONLY | kOpenFlags);
   if (descriptor < 0) return ERROR_FILE_NOT_FOUND;
   struct stat status;
   LONG result = ERROR_FILE_NOT_FOUND;
@@ -190,7 +213,7 @@ HANDLE CreateFileA(const char* file_name, DWORD /*desired_access*/,
                    DWORD /*creation_disposition*/,
                    DWORD /*flags_and_attributes*/, HANDLE /*template_file*/) {
   const int descriptor =
-      OpenForReplacing(PosixPath(file_name).text, 0, 0666, nullptr);
+      OpenForReplacing(PosixPath(file_name).text, false, 0666, nullptr);
   return descriptor < 0 ? INVALID_HANDLE_VALUE : ToHandle(descriptor);
 }
 
@@ -210,13 +233,13 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const int source = open(PosixPath(existing_file).text, O_RDONLY | O_CLOEXEC);
+  const int source = open(PosixPath(existing_file).text, O_RDONLY | kOpenFlags);
   if (source < 0) return FALSE;
   struct stat status;
   bool copied = false;
   if (fstat(source, &status) == 0 && S_ISREG(status.st_mode)) {
-    const int copy = OpenForReplacing(
-        PosixPath(new_file).text, fail_if_exists ? O_EXCL : 0, 0600, &status);
+    const int copy = OpenForReplacing(PosixPath(new_file).text,
+                                      fail_if_exists != FALSE, 0600, &status);
     if (copy >= 0) {
       copied = CopyContents(source, copy) &&
                fchmod(copy, status.st_mode & 07777) == 0;

@@ -46,6 +46,10 @@ class PosixServicesTest : public ::testing::Test {
     bytes << file.rdbuf();
     return file ? bytes.str() : "<missing>";
   }
+  HANDLE Create(const std::string& name) const {
+    return CreateFileA(WindowsPath(name).c_str(), GENERIC_WRITE, 0, nullptr,
+                       CREATE_ALWAYS, 0, nullptr);
+  }
   void MakeReadOnly(const std::string& name) const {
     ASSERT_EQ(0, chmod(Path(name).c_str(), 0444));
   }
@@ -112,8 +116,7 @@ TEST_F(PosixServicesTest, ModuleFileNameIsThisProgramWithBackslashes) {
 
 TEST_F(PosixServicesTest, CreateWriteCloseEmptiesAndWrites) {
   Put("file", "old content that is longer");
-  const HANDLE file = CreateFileA(WindowsPath("file").c_str(), GENERIC_WRITE, 0,
-                                  nullptr, CREATE_ALWAYS, 0, nullptr);
+  const HANDLE file = Create("file");
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;
   EXPECT_EQ(FALSE, WriteFile(file, "refused", 7, nullptr, nullptr));
@@ -129,9 +132,7 @@ TEST_F(PosixServicesTest, ReadOnlyFileIsNeitherDeletedNorOverwritten) {
   MakeReadOnly("locked");
 
   EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("locked").c_str()));
-  EXPECT_EQ(INVALID_HANDLE_VALUE,
-            CreateFileA(WindowsPath("locked").c_str(), GENERIC_WRITE, 0,
-                        nullptr, CREATE_ALWAYS, 0, nullptr));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("locked"));
   EXPECT_EQ(FALSE, CopyFileA(WindowsPath("source").c_str(),
                              WindowsPath("locked").c_str(), FALSE));
   EXPECT_EQ("kept", Get("locked"));
@@ -167,6 +168,68 @@ TEST_F(PosixServicesTest, DeleteRemovesFilesOnly) {
   EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("file").c_str()));
   EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("folder").c_str()));
   EXPECT_EQ("<missing>", Get("file"));
+}
+
+TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
+  ASSERT_EQ(0, mkfifo(Path("fifo").c_str(), 0666));
+  Put("icon", "bytes");
+  MakeKey("SOFTWARE/Vendor");
+  ASSERT_EQ(
+      0, mkfifo(Path("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vendor/Dir").c_str(),
+                0666));
+  alarm(10);  // a wait in open() ends the test as a failure
+
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("fifo"));
+  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("fifo").c_str(),
+                             WindowsPath("copy").c_str(), FALSE));
+  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
+                             WindowsPath("fifo").c_str(), FALSE));
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", &key));
+  BYTE data[8];
+  DWORD size = sizeof data;
+  EXPECT_NE(ERROR_SUCCESS,
+            RegQueryValueExA(key, "Dir", nullptr, nullptr, data, &size));
+  RegCloseKey(key);
+  alarm(0);
+  EXPECT_EQ("<missing>", Get("copy"));
+}
+
+TEST_F(PosixServicesTest, NewFilesAreWritableWhateverTheUmask) {
+  Put("icon", "bytes");
+  const mode_t usual = umask(0277);
+  const HANDLE file = Create("new");
+  const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
+                                WindowsPath("copy").c_str(), FALSE);
+  umask(usual);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  CloseHandle(file);
+  EXPECT_NE(FALSE, copied);
+  EXPECT_EQ("bytes", Get("copy"));
+
+  const HANDLE again = Create("new");
+  EXPECT_NE(INVALID_HANDLE_VALUE, again);
+  if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+}
+
+TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
+  Put("icon", "bytes");
+  const HANDLE first = Create("file");
+  ASSERT_NE(INVALID_HANDLE_VALUE, first);
+  DWORD written = 0;
+  WriteFile(first, "first", 5, &written, nullptr);
+
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
+  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
+                             WindowsPath("file").c_str(), FALSE));
+  CloseHandle(first);
+  EXPECT_EQ("first", Get("file"));
+
+  const HANDLE second = Create("file");
+  EXPECT_NE(INVALID_HANDLE_VALUE, second);
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+  EXPECT_EQ("", Get("file"));
 }
 
 TEST_F(PosixServicesTest, CaseInsensitiveComparisonFoldsAsciiOnly) {

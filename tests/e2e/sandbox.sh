@@ -83,9 +83,13 @@ if [ "$mode" = native ]; then
     (cd "$cwd" &&
       WIZARDSETUP_REGISTRY=$registry ${TOOL_RUNNER:-} "$tool_dir/WizardSetup" "$@")
   }
-  set_install_dir() {
+  set_install_dir() {  # set_install_dir TEXT|NUMBER [TYPE]
     mkdir -p "${value_file%/*}"
-    printf '%s\0' "$1" > "$value_file"
+    if [ "${2:-}" = REG_DWORD ]; then
+      perl -e 'print pack "V", oct shift' "$1" > "$value_file"
+    else
+      printf '%s\0' "$1" > "$value_file"
+    fi
   }
   set_install_dir_unterminated() {
     mkdir -p "${value_file%/*}"
@@ -107,6 +111,46 @@ if [ "$mode" = native ]; then
     run /install
     registry=$work/registry
     expect_none_of_the_six
+
+    scenario "a FIFO in place of a wizard file is passed over at once"
+    mkfifo "$wizard_dir/TaskWizard.vsdir"
+    TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /install
+    check "TaskWizard.vsdir still a FIFO" [ -p "$wizard_dir/TaskWizard.vsdir" ]
+    check "TaskWizard.vsz bytes" has_bytes "$wizard_dir/TaskWizard.vsz" < <(expected_launch_file TaskWizard "$tool_dir_windows")
+    check "ComponentWizard.vsdir bytes" has_bytes "$wizard_dir/ComponentWizard.vsdir" < <(expected_record ComponentWizard)
+    check "ComponentWizard.vsz bytes" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
+    check "TaskWizard.ico copied" has_bytes "$wizard_dir/TaskWizard.ico" < "$tool_dir/TaskWizard.ico"
+    check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+
+    scenario "files made under a strict umask are replaced later"
+    (umask 0277 && run_tool /install)
+    run /install
+    expect_installed
+
+    # Each launch file is written whole by one run, or left to another.
+    scenario "concurrent installs from two tool folders"
+    local long_tool=$sandbox/A tool folder of a longer name
+    local long_tool_windows rounds=25 round i wizard
+    [ -z "${TOOL_RUNNER:-}" ] || rounds=2  # valgrind: each run takes ~0.5 s
+    cp -r "$tool_dir" "$long_tool"
+    long_tool_windows=$(windows_path "$long_tool")\\
+    for round in $(seq "$rounds"); do
+      for i in 1 2 3 4; do
+        run_tool /install &
+        tool_dir=$long_tool run_tool /install &
+      done
+      wait
+      for wizard in TaskWizard ComponentWizard; do
+        check "$wizard.vsz names one folder whole, round $round" launch_file_of_either $wizard "$tool_dir_windows" "$long_tool_windows"
+      done
+    done
+    tool_dir=$long_tool run_tool /install
+    expect_installed "$long_tool_windows"
+  }
+
+  launch_file_of_either() {  # launch_file_of_either WIZARD TOOL_DIR TOOL_DIR
+    has_bytes "$wizard_dir/$1.vsz" < <(expected_launch_file "$1" "$2") ||
+      has_bytes "$wizard_dir/$1.vsz" < <(expected_launch_file "$1" "$3")
   }
   return 0
 fi
