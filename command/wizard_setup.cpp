@@ -31,12 +31,27 @@ class VisualStudioKey {
   HKEY key_ = nullptr;
 };
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// True when the working directory plays no part in where `path` leads: it
+// starts at a drive's root ("C:\" or "C:/"), at the current drive's root
+// ("\"), at a server ("\\server") or, in the native build, at "/". Both
+// "IDE\" and "C:IDE\" (below drive C's current directory) are relative.
+bool IsAbsolutePath(const char* path) {
+  if (IsSeparator(path[0])) return true;
+  return IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
+}
+
 // Reads the install directory into `buffer` as a NUL-terminated string.
 // Whatever the value's type, its bytes are used up to the first NUL within
 // what the query returned. False when there is no usable directory: the key
 // or value is missing, the value is too long, fills the whole buffer with no
-// terminator (a cut path), or is empty (it would make the wizard paths
-// relative to the current directory).
+// terminator (a cut path), or is not absolute (empty or relative, it would
+// put the wizard files below the current directory).
 bool ReadInstallDir(HKEY key, char (&buffer)[kInstallDirSize]) {
   DWORD type = 0;
   DWORD size = kInstallDirSize;
@@ -51,7 +66,7 @@ bool ReadInstallDir(HKEY key, char (&buffer)[kInstallDirSize]) {
     if (size == kInstallDirSize) return false;
     buffer[size] = '\0';
   }
-  return buffer[0] != '\0';
+  return IsAbsolutePath(buffer);
 }
 
 bool IsSwitch(const char* argument, std::string_view command_switch) {

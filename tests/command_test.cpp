@@ -168,7 +168,7 @@ TEST_P(RegistryTest, TakesInstallDirOnlyFromAUsableValue) {
   EXPECT_EQ(value.key_present ? 1u : 0u, CallsNamed({"RegCloseKey"}).size());
 }
 
-const std::string k259(259, 'a');
+const std::string k259 = "C:\\" + std::string(256, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     Values, RegistryTest,
@@ -181,10 +181,17 @@ INSTANTIATE_TEST_SUITE_P(
         RegistryCase{"UsedUpToFirstNul", true, 7,
                      std::string("D:\\A\\\0D:\\B\\\0\0", 13), "D:\\A\\"},
         RegistryCase{"ExpandableUsedUnexpanded", true, 2,
-                     std::string("%ProgramFiles%\\IDE\\\0", 20),
-                     "%ProgramFiles%\\IDE\\"},
+                     std::string("D:\\%VS%\\IDE\\\0", 14), "D:\\%VS%\\IDE\\"},
         RegistryCase{"DwordReadOnlyToItsSize", true, 4,
-                     std::string("AB\\", 3) + '\x01', "AB\\\x01"},
+                     std::string("\\A\\", 3) + '\x01', "\\A\\\x01"},
+        RegistryCase{"DriveRootWithSlash", true, REG_SZ, "d:/IDE/", "d:/IDE/"},
+        RegistryCase{"Unc", true, REG_SZ, "\\\\host\\IDE\\", "\\\\host\\IDE\\"},
+        RegistryCase{"PosixRoot", true, REG_SZ, "/opt/IDE/", "/opt/IDE/"},
+        RegistryCase{"Relative", true, REG_SZ, "VS8\\Common7\\IDE\\", ""},
+        RegistryCase{"DriveRelative", true, REG_SZ, "C:VS8\\IDE\\", ""},
+        RegistryCase{"DriveOnly", true, REG_SZ, "C:", ""},
+        RegistryCase{"DwordAsText", true, 4, "AAAA", ""},
+        RegistryCase{"Utf16Text", true, 3, std::string("C\0:\0\\\0", 6), ""},
         RegistryCase{"Empty", true, REG_SZ, "", ""},
         RegistryCase{"OnlyTerminator", true, REG_SZ, std::string(1, '\0'), ""},
         RegistryCase{"FillsBufferWithTerminator", true, REG_SZ,

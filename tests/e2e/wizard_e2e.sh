@@ -204,6 +204,18 @@ set_install_dir ""
 run /install
 expect_none_of_the_six
 
+# From the decoy working directory, ".\" leads to a decoy wizard folder;
+# 0x5C2E is a REG_DWORD whose bytes read ".\".
+for value in '.\' 'C:.\' 0x5C2E; do
+  scenario "relative InstallDir $value is refused"
+  case $value in
+    0x*) set_install_dir "$value" REG_DWORD ;;
+    *) set_install_dir "$value" ;;
+  esac
+  run /install
+  expect_none_of_the_six
+done
+
 scenario "unterminated InstallDir is read to its size"
 set_install_dir_unterminated "$install_dir_windows"
 run /install
