@@ -129,13 +129,13 @@ if [ "$mode" = native ]; then
 
     # Each launch file is written whole by one run, or left to another.
     scenario "concurrent installs from two tool folders"
-    local long_tool=$sandbox/A tool folder of a longer name
-    local long_tool_windows rounds=25 round i wizard
+    local long_tool="$sandbox/A tool folder of a longer name"
+    local long_tool_windows rounds=25 round wizard
     [ -z "${TOOL_RUNNER:-}" ] || rounds=2  # valgrind: each run takes ~0.5 s
     cp -r "$tool_dir" "$long_tool"
     long_tool_windows=$(windows_path "$long_tool")\\
     for round in $(seq "$rounds"); do
-      for i in 1 2 3 4; do
+      for _ in 1 2 3 4; do
         run_tool /install &
         tool_dir=$long_tool run_tool /install &
       done
