@@ -9,7 +9,8 @@
 #   WIZARDS      a folder holding TaskWizard\ and ComponentWizard\, or empty
 #   EPOCH        the time every entry and the package carry (Unix seconds)
 #   WXS          the package's WiX source; ARCH, its architecture for wixl
-#                (x86 or x64)
+#                (x86 or x64); UPGRADE_CODE, the one it names
+#   EXE_VERSION  WizardSetup.exe's file version, as its version resource says
 #   DESCRIPTION  the MSI's subject
 #   MSI, ZIP     what to make (ZIP may be empty)
 #   SIGN_PKCS12, SIGN_TIMESTAMP_URL  sign the MSI when the first is set
@@ -56,11 +57,25 @@ foreach(entry ${entries})
   string(APPEND content "${entry} ${hash}\n")
 endforeach()
 string(SHA256 content "${content}")
-string(UUID package_code NAMESPACE 73386080-E6A9-4C4A-8D2B-F26CD79713AE
-  NAME "${content}" TYPE SHA1 UPPER)
+string(UUID package_code NAMESPACE ${UPGRADE_CODE} NAME "${content}"
+  TYPE SHA1 UPPER)
 file(REMOVE ${MSI})
 execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
   WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
+# What wixl cannot write. Rollback actions: 3394 runs an exe from the
+# Binary table, 3410 an installed one; both deferred (in-script), ignoring
+# the exit status, as rollback actions, not impersonated. WizardSetup.exe as
+# the versioned file it is, so that an installer compares versions, not
+# hashes. An 8.3 short name beside every long one.
+execute_process(COMMAND ${at_epoch} msibuild ${MSI}
+  -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
+  -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"
+  -q "UPDATE `File` SET `Version`='${EXE_VERSION}', `Language`='1033' WHERE `File`='WizardSetupExe'"
+  -q "DELETE FROM `MsiFileHash` WHERE `File_`='WizardSetupExe'"
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${at_epoch} perl
+  ${CMAKE_CURRENT_LIST_DIR}/short_names.pl ${MSI} ${STAGE}
+  COMMAND_ERROR_IS_FATAL ANY)
 if(ARCH STREQUAL x64)
   set(platform x64)
 else()

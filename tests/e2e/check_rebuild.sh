@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Builds the release files again from a copy of the sources, in another
 # folder and at another time, and checks that they are the same bytes as
-# BUILD_DIR's. Then signs that build with a throw-away certificate, checks
-# the signatures of the exe and the MSI, that a changed byte breaks them and
-# that the MSI holds the signed exe, and runs that exe once under Wine where
-# it can run.
+# BUILD_DIR's. Then signs that build, packed with the sample wizard folders,
+# with a throw-away certificate, checks the signatures of the exe and the
+# MSI, that a changed byte breaks them and that the MSI holds the signed
+# exe, and runs that exe once under Wine where it can run.
 #
-#   check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH BITS
+#   check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH SAMPLES_DIR
 set -u
-usage="usage: check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH BITS"
+usage="usage: check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH SAMPLES_DIR"
 source_dir=${1:?$usage}
 build=${2:?$usage}
 preset=${3:?$usage}
 export SOURCE_DATE_EPOCH=${4:?$usage}
-bits=${5:?$usage}
+samples=${5:?$usage}
 source "$(dirname "$0")/wine_host.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-rebuild.XXXXXX")
 trap 'stop_wine; rm -rf "$work"' EXIT
@@ -26,13 +26,12 @@ tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy"
 rebuilt=$copy/build/$preset
 build_release() {
   (cd "$copy" && cmake --preset "$preset" "$@") >"$work/log" 2>&1 &&
-    cmake --build "$rebuilt" --target packages >>"$work/log" 2>&1 ||
+    cmake --build "$rebuilt" --target release >>"$work/log" 2>&1 ||
     { cat "$work/log"; exit 1; }
 }
 
 release_files=$(cd "$build" && ls WizardSetup.exe WizardSetup-*.zip WizardSetup-*.msi SHA256SUMS 2>/dev/null)
 build_release
-[ ! -e "$build/SHA256SUMS" ] || cmake --build "$rebuilt" --target checksums >/dev/null
 for file in $release_files; do
   cmp -s "$build/$file" "$rebuilt/$file" || fail "$file differs when built again"
 done
@@ -46,7 +45,7 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
   -passout pass:throwaway -out "$work/cert.pfx"
 rm "$rebuilt/WizardSetup.exe"
 WIZARDSETUP_SIGN_PASSWORD=throwaway build_release \
-  -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx"
+  -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx" -DWIZARDSETUP_WIZARDS_DIR="$samples"
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
 for file in WizardSetup.exe $(cd "$rebuilt" && ls WizardSetup-*.msi); do
   verify "$rebuilt/$file" || fail "$file: no good SHA-256 signature"
@@ -60,8 +59,8 @@ packed=$(find "$work/msi" -name WizardSetup.exe)
 cmp -s "$packed" "$rebuilt/WizardSetup.exe" || fail "the MSI holds an unsigned exe"
 echo "signed WizardSetup.exe, and the MSI holding it, and checked their signatures"
 
-if [ "$bits" = 64 ] || i386_runs; then
-  use_wine "$bits"
+if i386_runs; then
+  use_wine 32
   start_wine "$work"
   wine "$rebuilt/WizardSetup.exe" /install >"$work/out" 2>&1 &&
     [ ! -s "$work/out" ] || fail "the signed exe did not run silently under Wine"

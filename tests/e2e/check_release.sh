@@ -2,18 +2,21 @@
 # Checks what a Windows user receives, as built: WizardSetup.exe is a 32-bit
 # Windows program that needs no DLL beyond the system's own and fits its
 # budget (unsigned); the icons hold 16x16 and 32x32 images; SHA256SUMS
-# matches; the zip holds the tool folder with the wizard folders, and the
-# MSI's tables install it, one component a file, upgrade an older version
-# and run the tool where they must. The release's packages are checked with
-# the wizard folders it was given, if any, the test packages with the samples.
+# matches the release; the zip holds the tool folder with the wizard
+# folders, and the MSI's tables keep Windows Installer's rules. The release's
+# packages exist only with the wizard folders it was given; the test
+# packages are checked with the samples, under their own upgrade code.
 #
-#   check_release.sh BUILD_DIR VERSION WIZARDS_DIR|"" SAMPLES_DIR
+#   check_release.sh BUILD_DIR VERSION WIZARDS_DIR|"" UPGRADE_CODE
+#                    SAMPLES_DIR TEST_UPGRADE_CODE
 set -u
-usage="usage: check_release.sh BUILD_DIR VERSION WIZARDS_DIR|\"\" SAMPLES_DIR"
+usage="usage: check_release.sh BUILD_DIR VERSION WIZARDS_DIR|\"\" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE"
 build=${1:?$usage}
 version=${2:?$usage}
 wizards=${3?$usage}
-samples=${4:?$usage}
+upgrade_code=${4:?$usage}
+samples=${5:?$usage}
+test_upgrade_code=${6:?$usage}
 exe=$build/WizardSetup.exe
 budget=24576
 failures=0
@@ -49,6 +52,15 @@ for icon in "$build"/TaskWizard.ico "$build"/ComponentWizard.ico; do
 done
 
 (cd "$build" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+release="WizardSetup.exe "
+[ -z "$wizards" ] || release+="WizardSetup-$version.zip WizardSetup-$version.msi "
+[ "$(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')" = "$release" ] ||
+  fail "SHA256SUMS lists $(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')"
+if [ -z "$wizards" ]; then
+  for package in "$build/WizardSetup-$version.zip" "$build/WizardSetup-$version.msi"; do
+    [ ! -e "$package" ] || fail "${package##*/} made without the wizard folders"
+  done
+fi
 
 # The names a package holds: the tool's files, and those of the wizard
 # folders under WIZARDS, if any.
@@ -66,44 +78,80 @@ check_zip() {  # check_zip ZIP WIZARDS
 
 # The MSI's tables, read statically, so that what its installation does is
 # checked on machines where its msiexec round trip cannot run.
-check_msi() {  # check_msi MSI WIZARDS
-  local msi=$1 tab=$'\t'
+check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE
+  local msi=$1 tab=$'\t' name=${1##*/}
   rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' | LC_ALL=C sort; }
   [ "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" = "Intel;1033" ] ||
-    fail "${msi##*/} is not a 32-bit package"
-  rows Directory | grep -qx "INSTALLDIR${tab}ProgramFilesFolder${tab}WizardSetup" ||
-    fail "${msi##*/} does not install into Program Files\\WizardSetup"
+    fail "$name is not a 32-bit package"
+  rows Directory | grep -qx "INSTALLDIR${tab}ProgramFilesFolder${tab}WIZARD~1|WizardSetup" ||
+    fail "$name does not install into Program Files\\WizardSetup"
   local names expected
-  names=$(rows File | cut -f3 | LC_ALL=C sort)
+  names=$(rows File | cut -f3 | sed 's/.*|//' | LC_ALL=C sort)
   expected=$(packed "$2" | sed 's|.*/||' | LC_ALL=C sort)
-  [ "$names" = "$expected" ] || fail "${msi##*/} holds: $names"
+  [ "$names" = "$expected" ] || fail "$name holds: $names"
   # Each file its own component, and that component's key path, so that a
   # repair brings back any file that is missing.
   [ "$(rows File | cut -f1,2 | sed 's/\(.*\)\t\(.*\)/\2\t\1/' | LC_ALL=C sort)" = \
     "$(rows Component | cut -f1,6 | LC_ALL=C sort)" ] ||
-    fail "${msi##*/} has a component that is not one file, its key path"
-  # Type 3090: an installed exe run deferred, not impersonated, its status
-  # checked; 3154: the same with its status ignored.
-  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  UninstallWizards 3154 WizardSetupExe /uninstall  " ] ||
-    fail "${msi##*/}'s custom actions: $(rows CustomAction)"
+    fail "$name has a component that is not one file, its key path"
+  # No component of the x64 package from the same source.
+  local shared
+  shared=$(comm -12 <(rows Component | cut -f2 | tr -d '{}' | LC_ALL=C sort) \
+    <(grep -o 'Guid="[^"]*"' "${msi%/*}/x64/${name%.msi}.wxs" | cut -d'"' -f2 | LC_ALL=C sort))
+  [ -z "$shared" ] || fail "$name shares components with its x64 package: $shared"
+  # Every name beside its 8.3 short name, unless it is one, and no short
+  # name twice in a folder (a file's folder is its component's).
+  local short='[A-Za-z0-9!#$%&()@^_`{}~'"'"'-]'
+  join -t "$tab" <(rows Component | cut -f1,3 | LC_ALL=C sort) \
+    <(rows File | cut -f2,3 | LC_ALL=C sort) | cut -f2,3 > "$scratch/names"
+  rows Directory | awk -F "$tab" '$2 != "" && $3 != "."' | cut -f2,3 >> "$scratch/names"
+  local bad
+  bad=$(sed 's/|.*//' "$scratch/names" | grep -Ev "${tab}${short}{1,8}(\.${short}{1,3})?\$")
+  [ -z "$bad" ] || fail "$name has names without an 8.3 short name: $bad"
+  bad=$(sed 's/|.*//' "$scratch/names" | tr 'a-z' 'A-Z' | LC_ALL=C sort | uniq -d)
+  [ -z "$bad" ] || fail "$name has a short name twice in a folder: $bad"
+  # WizardSetup.exe is versioned, so an installer compares its version.
+  rows File | grep -q "^WizardSetupExe${tab}Tool${tab}WIZARD~1.EXE|WizardSetup.exe${tab}[0-9]*${tab}$version.0${tab}1033${tab}" ||
+    fail "$name does not carry WizardSetup.exe as version $version.0"
+  [ -z "$(rows MsiFileHash | grep "^WizardSetupExe$tab")" ] ||
+    fail "$name hashes the versioned WizardSetup.exe"
+  # 3090: an installed exe run deferred, not impersonated, its status
+  # checked; 3154: the same with its status ignored; 3410: that as a
+  # rollback action; 3394: a rollback action running the exe in the Binary
+  # table, which must be WizardSetup.exe; 51: a property set.
+  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  RollbackInstallWizards 3394 WizardSetupBinary /uninstall  RollbackUninstallWizards 3410 WizardSetupExe /install  SetInstallLocation 51 ARPINSTALLLOCATION [INSTALLDIR]  UninstallWizards 3154 WizardSetupExe /uninstall  " ] ||
+    fail "$name's custom actions: $(rows CustomAction)"
+  msiinfo extract "$msi" Binary.WizardSetupBinary > "$scratch/binary.exe"
+  cmp -s "$scratch/binary.exe" "$exe" || fail "$name's Binary table does not hold WizardSetup.exe"
   local order
   order=$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1,2 |
-    grep -E '^(InstallValidate|RemoveExistingProducts|InstallInitialize|UninstallWizards|RemoveFiles|InstallFiles|InstallWizards|InstallFinalize)\b' |
+    grep -E '^(AppSearch|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize)\b' |
     tr '\t\n' ' ;')
-  [ "$order" = 'InstallValidate ;RemoveExistingProducts ;InstallInitialize ;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
-    fail "${msi##*/}'s installation runs: $order"
+  [ "$order" = 'AppSearch ;LaunchConditions ;CostFinalize ;SetInstallLocation ;InstallValidate ;RemoveExistingProducts ;InstallInitialize ;RollbackUninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
+    fail "$name's installation runs: $order"
+  # Visual Studio 8.0's InstallDir, read raw (2) in the 32-bit view, must be
+  # there for a first installation.
+  [ "$(rows RegLocator)" = "VisualStudio8InstallDir${tab}2${tab}SOFTWARE\\Microsoft\\VisualStudio\\8.0${tab}InstallDir${tab}2" ] &&
+    [ "$(rows AppSearch)" = "VISUALSTUDIO8${tab}VisualStudio8InstallDir" ] &&
+    rows LaunchCondition | grep -q "^Installed OR VISUALSTUDIO8${tab}WizardSetup needs Visual Studio 8.0" ||
+    fail "$name does not require Visual Studio 8.0: $(rows RegLocator) $(rows LaunchCondition)"
+  rows Property | grep -qx "ARPNOMODIFY${tab}1" && ! rows Property | grep -q '^ARPNOREPAIR' ||
+    fail "$name offers Change, or no Repair"
   # Older versions are upgraded, newer ones refuse the installation.
-  local code='{73386080-E6A9-4C4A-8D2B-F26CD79713AE}'
+  local code="{$3}"
   [ "$(rows Upgrade)" = "$(printf '%s\t\t%s\t\t1\t\tWIX_UPGRADE_DETECTED\n%s\t%s\t\t\t2\t\tWIX_DOWNGRADE_DETECTED' \
     "$code" "$version" "$code" "$version")" ] ||
-    fail "${msi##*/}'s upgrades: $(rows Upgrade)"
+    fail "$name's upgrades: $(rows Upgrade)"
   rows LaunchCondition | grep -q '^NOT WIX_DOWNGRADE_DETECTED' ||
-    fail "${msi##*/} does not refuse a downgrade"
+    fail "$name does not refuse a downgrade"
 }
 
-check_zip "$build/WizardSetup-$version.zip" "$wizards"
-check_msi "$build/WizardSetup-$version.msi" "$wizards"
+if [ -n "$wizards" ]; then
+  check_zip "$build/WizardSetup-$version.zip" "$wizards"
+  check_msi "$build/WizardSetup-$version.msi" "$wizards" "$upgrade_code"
+fi
 check_zip "$build/tests/packages/WizardSetup-$version.zip" "$samples"
-check_msi "$build/tests/packages/WizardSetup-$version.msi" "$samples"
+check_msi "$build/tests/packages/WizardSetup-$version.msi" "$samples" "$test_upgrade_code"
+[ "$test_upgrade_code" != "$upgrade_code" ] || fail "the test packages share the release's upgrade code"
 
 [ "$failures" -eq 0 ]

@@ -215,8 +215,22 @@ run_while_held() {  # run_while_held NAME ARGS...
 
 # The MSI scenarios use packages of the tool with the sample wizard folders,
 # of this version and of the next, built from the release's template.
-msiexec_package() {  # msiexec_package /i|/x VERSION
-  quiet_wine msiexec "$1" "$(windows_path "$build/tests/packages/WizardSetup-$2.msi")" /qn
+msiexec_file() {  # msiexec_file /i|/x PACKAGE [PROPERTY=VALUE...]
+  quiet_wine msiexec "$1" "$(windows_path "$2")" /qn "${@:3}"
+}
+msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
+  msiexec_file "$1" "$build/tests/packages/WizardSetup-$2.msi" "${@:3}"
+}
+# A copy of this version's package, under a package code of its own, with
+# an action that fails, deferred, at SEQUENCE when CONDITION holds.
+failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION
+  local template
+  template=$(msiinfo suminfo "$build/tests/packages/WizardSetup-$version.msi" | sed -n 's/^Template: //p')
+  cp "$build/tests/packages/WizardSetup-$version.msi" "$1"
+  msibuild "$1" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[SystemFolder]cmd.exe\" /c exit 1')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)" \
+    -s "WizardSetup that fails" WizardSetup "$template" "{$(cat /proc/sys/kernel/random/uuid)}"
 }
 fails() { ! "$@"; }
 # The versions of WizardSetup that Windows Installer has registered.
@@ -284,4 +298,35 @@ platform_scenarios() {
   expect_none_of_the_six
   check "tool folder removed" absent "$installed"
   check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]
+
+  scenario "MSI needs Visual Studio 8.0 to install"
+  remove_visual_studio_key
+  check "msiexec /i without Visual Studio fails" fails msiexec_package /i "$version"
+  check "nothing registered without Visual Studio" [ -z "$(registered)" ]
+  check "no tool folder without Visual Studio" absent "$installed"
+
+  scenario "MSI repair brings back a deleted wizard file"
+  tool_dir=$installed
+  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  rm "$wizard_dir/TaskWizard.vsz"
+  check "msiexec repair succeeds" msiexec_package /i "$version" REINSTALL=ALL REINSTALLMODE=omus
+  expect_msi_installed "C:\\$program_files\\WizardSetup\\"
+  remove_visual_studio_key
+  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$version"
+  check "tool folder removed without Visual Studio" absent "$installed"
+
+  scenario "MSI rolls back an installation that fails after /install"
+  failing_copy "$scratch/fails.msi" 4003 'NOT REMOVE'
+  check "msiexec /i fails" fails msiexec_file /i "$scratch/fails.msi"
+  check "nothing registered after the failed installation" [ -z "$(registered)" ]
+  check "no tool folder after the failed installation" absent "$installed"
+  expect_none_of_the_six
+
+  # Wine then drops the product's registration, where Windows keeps it.
+  scenario "MSI rolls back a removal that fails after /uninstall"
+  tool_dir=$installed
+  failing_copy "$scratch/fails.msi" 3499 'REMOVE="ALL"'
+  check "msiexec /i of the copy succeeds" msiexec_file /i "$scratch/fails.msi"
+  check "msiexec /x fails" fails msiexec_file /x "$scratch/fails.msi"
+  expect_msi_installed "C:\\$program_files\\WizardSetup\\"
 }
