@@ -9,7 +9,8 @@
 #   WIZARDS      a folder holding TaskWizard\ and ComponentWizard\, or empty
 #   EPOCH        the time every entry and the package carry (Unix seconds)
 #   WXS          the package's WiX source; ARCH, its architecture for wixl
-#                (x86 or x64); UPGRADE_CODE, the one it names
+#                (x86 or x64), and PLATFORM, for its summary information
+#                (Intel or x64); UPGRADE_CODE, the one it names
 #   EXE_VERSION  WizardSetup.exe's file version, as its version resource says
 #   DESCRIPTION  the MSI's subject
 #   MSI, ZIP     what to make (ZIP may be empty)
@@ -76,13 +77,8 @@ execute_process(COMMAND ${at_epoch} msibuild ${MSI}
 execute_process(COMMAND ${at_epoch} perl
   ${CMAKE_CURRENT_LIST_DIR}/short_names.pl ${MSI} ${STAGE}
   COMMAND_ERROR_IS_FATAL ANY)
-if(ARCH STREQUAL x64)
-  set(platform x64)
-else()
-  set(platform Intel)
-endif()
 execute_process(COMMAND ${at_epoch} msibuild ${MSI} -s "${DESCRIPTION}"
-  WizardSetup "${platform};1033" {${package_code}} COMMAND_ERROR_IS_FATAL ANY)
+  WizardSetup "${PLATFORM};1033" {${package_code}} COMMAND_ERROR_IS_FATAL ANY)
 
 if(SIGN_PKCS12)
   include(${CMAKE_CURRENT_LIST_DIR}/sign.cmake)

@@ -14,9 +14,11 @@ build=${2:?$usage}
 preset=${3:?$usage}
 export SOURCE_DATE_EPOCH=${4:?$usage}
 samples=${5:?$usage}
+# shellcheck source-path=SCRIPTDIR source=wine_host.sh
 source "$(dirname "$0")/wine_host.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-rebuild.XXXXXX")
 trap 'stop_wine; rm -rf "$work"' EXIT
+trap 'exit 143' INT TERM
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

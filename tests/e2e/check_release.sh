@@ -7,16 +7,20 @@
 # packages exist only with the wizard folders it was given; the test
 # packages are checked with the samples, under their own upgrade code.
 #
-#   check_release.sh BUILD_DIR VERSION WIZARDS_DIR|"" UPGRADE_CODE
-#                    SAMPLES_DIR TEST_UPGRADE_CODE
+#   check_release.sh BUILD_DIR VERSION "RELEASE_FILES" "TOOL_FILES"
+#                    WIZARDS_DIR|"" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE
+# RELEASE_FILES are the names SHA256SUMS must list; TOOL_FILES, those of the
+# tool folder's own files that every package carries.
 set -u
-usage="usage: check_release.sh BUILD_DIR VERSION WIZARDS_DIR|\"\" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE"
+usage="usage: check_release.sh BUILD_DIR VERSION RELEASE_FILES TOOL_FILES WIZARDS_DIR|\"\" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE"
 build=${1:?$usage}
 version=${2:?$usage}
-wizards=${3?$usage}
-upgrade_code=${4:?$usage}
-samples=${5:?$usage}
-test_upgrade_code=${6:?$usage}
+read -r -a release <<< "${3:?$usage}"
+read -r -a tool_files <<< "${4:?$usage}"
+wizards=${5?$usage}
+upgrade_code=${6:?$usage}
+samples=${7:?$usage}
+test_upgrade_code=${8:?$usage}
 exe=$build/WizardSetup.exe
 budget=24576
 failures=0
@@ -52,12 +56,10 @@ for icon in "$build"/TaskWizard.ico "$build"/ComponentWizard.ico; do
 done
 
 (cd "$build" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-release="WizardSetup.exe "
-[ -z "$wizards" ] || release+="WizardSetup-$version.zip WizardSetup-$version.msi "
-[ "$(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')" = "$release" ] ||
+[ "$(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')" = "${release[*]} " ] ||
   fail "SHA256SUMS lists $(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')"
 if [ -z "$wizards" ]; then
-  for package in "$build/WizardSetup-$version.zip" "$build/WizardSetup-$version.msi"; do
+  for package in "$build"/*.zip "$build"/*.msi; do
     [ ! -e "$package" ] || fail "${package##*/} made without the wizard folders"
   done
 fi
@@ -65,7 +67,7 @@ fi
 # The names a package holds: the tool's files, and those of the wizard
 # folders under WIZARDS, if any.
 packed() {  # packed WIZARDS
-  printf '%s\n' WizardSetup.exe TaskWizard.ico ComponentWizard.ico README.txt
+  printf '%s\n' "${tool_files[@]}"
   [ -z "$1" ] || (cd "$1" && find TaskWizard ComponentWizard -type f)
 }
 

@@ -8,10 +8,12 @@
 set -u
 build=$(cd "${1:?usage: check_resources.sh BUILD_DIR VERSION}" && pwd)
 version=${2:?usage: check_resources.sh BUILD_DIR VERSION}
+# shellcheck source-path=SCRIPTDIR source=wine_host.sh
 source "$(dirname "$0")/wine_host.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-resources.XXXXXX")
 trap 'stop_wine; rm -rf "$work"' EXIT
+trap 'exit 143' INT TERM
 use_wine 64
 start_wine "$work"
 echo "reading $build/WizardSetup.exe with resource_probe.exe under $wine_loader"

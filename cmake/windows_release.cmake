@@ -1,0 +1,59 @@
+# The facts of the Windows build that its executable, its packages and their
+# tests share, each set once. Included by the top-level CMakeLists.txt.
+
+# What depends on a Windows build's bitness: the processor its manifest
+# names and, for Windows Installer, the package's architecture, its platform
+# in the summary information, its Program Files folder and whether its
+# components are 64-bit. The product is 32-bit. A 64-bit build of the same
+# sources, the twin, exists only so that hosts that cannot run 32-bit code
+# still test the tool under Wine; it is never shipped.
+function(windows_bitness bits)
+  if(bits EQUAL 64)
+    set(values amd64 x64 x64 ProgramFiles64Folder yes)
+  else()
+    set(values x86 x86 Intel ProgramFilesFolder no)
+  endif()
+  foreach(name MACHINE MSI_ARCH MSI_PLATFORM PROGRAM_FILES WIN64)
+    list(POP_FRONT values value)
+    set(WIZARDSETUP_${name} ${value} PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+math(EXPR WIZARDSETUP_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+windows_bitness(${WIZARDSETUP_BITS})
+string(COMPARE EQUAL ${WIZARDSETUP_BITS} 64 WIZARDSETUP_TWIN)
+
+# The product's identity for Windows Installer over all its versions. The
+# tests' packages have one of their own, so that none is ever taken for a
+# release.
+set(WIZARDSETUP_UPGRADE_CODE 73386080-E6A9-4C4A-8D2B-F26CD79713AE)
+string(UUID WIZARDSETUP_TEST_UPGRADE_CODE NAMESPACE ${WIZARDSETUP_UPGRADE_CODE}
+  NAME "test packages" TYPE SHA1 UPPER)
+
+# The tool folder's own files, all made in the build folder, each a component
+# of its own: file, component and file keys, and the component's GUID in the
+# x86 package, which has always had it.
+set(WIZARDSETUP_TOOL_FILES
+  WizardSetup.exe:Tool:WizardSetupExe:DC078FAB-F364-4AAD-9C3B-73C439E773FB
+  TaskWizard.ico:TaskWizardIcon:TaskWizardIcon:2423AE9A-B68D-42CF-B8F4-5F6D77DFEEAE
+  ComponentWizard.ico:ComponentWizardIcon:ComponentWizardIcon:5B0E1C3A-7D44-4F0B-9E61-2C8A0F3D9B17
+  README.txt:Readme:ReadmeText:6F159826-00EC-4443-B1F8-EF48EB6BDA02)
+
+# Every time the packages carry: SOURCE_DATE_EPOCH, else the commit's time,
+# else 1980-01-01, the earliest a zip can hold.
+set(WIZARDSETUP_EPOCH $ENV{SOURCE_DATE_EPOCH})
+if(NOT WIZARDSETUP_EPOCH)
+  execute_process(COMMAND git log -1 --format=%ct
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    OUTPUT_VARIABLE WIZARDSETUP_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+    ERROR_QUIET)
+endif()
+if(NOT WIZARDSETUP_EPOCH)
+  set(WIZARDSETUP_EPOCH 315532800)
+endif()
+
+# A Wine test's own time limit, short of CTest's: its TERM reaches the test
+# scripts' traps, which stop their Wine prefix and remove their scratch
+# folders, where CTest's would kill them outright.
+set(WIZARDSETUP_WINE_TEST_LIMIT timeout --kill-after=10 280)
+set(WIZARDSETUP_WINE_TEST_TIMEOUT 300)
