@@ -1,9 +1,14 @@
+# shellcheck shell=bash disable=SC2034  # its variables are its callers'
 # What this machine's Wine can run, and a private prefix to run it in.
-# Sourced by the end-to-end suite, the resource check and the scripts.
+# Sourced by the end-to-end suite, the release checks and the scripts.
 #
 #   i386_runs          true where 32-bit x86 programs start; some hosts run
 #                      64-bit code only. WIZARDSETUP_NO_I386=1 says no anywhere.
 #   i386_missing       one line: why they do not
+#   windows_host       what this host runs of the tool under Wine: the product
+#                      where 32-bit code runs, else its 64-bit twin. Sets
+#                      host_bits (32|64), host_preset (windows|windows64) and
+#                      host_label (which it is, and why), and picks its loader
 #   use_wine 32|64     picks the loader for programs of that bitness; then
 #                      `wine PROGRAM ARGS...` runs one
 #   start_wine DIR     makes and boots a 64-bit prefix in DIR/prefix, with
@@ -40,6 +45,17 @@ use_wine() {
 }
 
 wine() { "$wine_loader" "$@"; }
+
+windows_host() {
+  if i386_runs; then
+    host_bits=32 host_preset=windows
+    host_label="WizardSetup.exe (32-bit, the product)"
+  else
+    host_bits=64 host_preset=windows64
+    host_label="the 64-bit twin of WizardSetup.exe, as $(i386_missing)"
+  fi
+  use_wine "$host_bits"
+}
 
 # Wine's background processes inherit the output of whoever starts them:
 # they are started with theirs going nowhere.

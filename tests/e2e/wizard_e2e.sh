@@ -23,12 +23,11 @@ next_version=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 samples=$here/../sample_wizards
 
-if [ "$mode" = wine ] && [ "$bits" = 32 ]; then
-  source "$here/wine_host.sh"
-  if ! i386_runs; then
-    echo "SKIPPED: the 32-bit WizardSetup.exe is not run: $(i386_missing)"
-    exit 77
-  fi
+# shellcheck source-path=SCRIPTDIR source=sandbox.sh
+source "$here/sandbox.sh"
+if [ "$mode" = wine ] && [ "$bits" = 32 ] && ! i386_runs; then
+  echo "SKIPPED: the 32-bit WizardSetup.exe is not run: $(i386_missing)"
+  exit 77
 fi
 
 # Wine lets root overwrite read-only files, as Windows never does, so the
@@ -36,13 +35,15 @@ fi
 if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   staged=$(mktemp -d "${TMPDIR:-/tmp}/wizard-wine.XXXXXX")
   trap 'rm -rf "$staged"' EXIT
+  trap 'exit 143' INT TERM
   mkdir -p "$staged/e2e" "$staged/build/tests/wine" \
     "$staged/build/tests/packages" "$staged/home"
   cp "$here"/*.sh "$staged/e2e/"
   cp -r "$samples" "$staged/"
   cp "$build/WizardSetup.exe" "$build"/*.ico "$staged/build/"
   cp "$build"/tests/wine/*.exe "$staged/build/tests/wine/"
-  cp "$build"/tests/packages/*.msi "$staged/build/tests/packages/"
+  cp -r "$build"/tests/packages/*.msi "$build"/tests/packages/*-stage \
+    "$staged/build/tests/packages/"
   chown -R 65534:65534 "$staged"
   setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -i PATH="$PATH" HOME="$staged/home" TMPDIR="$staged" \
@@ -52,7 +53,9 @@ if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   exit
 fi
 
-source "$here/sandbox.sh"
+open_sandbox "$mode" "$build" "$bits"
+trap close_sandbox EXIT
+trap 'exit 143' INT TERM
 runs=$tool_binary
 [ "$mode" = wine ] && runs="$runs ($bits-bit) under $wine_loader"
 echo "$mode suite runs $runs as $(id -un 2>/dev/null || echo "uid $(id -u)") (uid $(id -u))"
@@ -142,6 +145,192 @@ expect_none_of_the_six() {
   for name in "${wizard_files[@]}"; do
     check "$name absent" absent "$wizard_dir/$name"
   done
+}
+
+# --- native only -------------------------------------------------------------
+
+native_scenarios() {
+  # Windows refuses the wizard paths of so long an install directory (they
+  # pass MAX_PATH); here they work, which shows the value was read whole.
+  scenario "InstallDir of 259 characters is used"
+  set_install_dir "$(long_install_dir 259)"
+  run /install
+  expect_installed
+
+  scenario "a FIFO in place of a wizard file is passed over at once"
+  mkfifo "$wizard_dir/TaskWizard.vsdir"
+  TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /install
+  check "TaskWizard.vsdir still a FIFO" [ -p "$wizard_dir/TaskWizard.vsdir" ]
+  check "TaskWizard.vsz bytes" has_bytes "$wizard_dir/TaskWizard.vsz" < <(expected_launch_file TaskWizard "$tool_dir_windows")
+  check "ComponentWizard.vsdir bytes" has_bytes "$wizard_dir/ComponentWizard.vsdir" < <(expected_record ComponentWizard)
+  check "ComponentWizard.vsz bytes" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
+  check "TaskWizard.ico copied" has_bytes "$wizard_dir/TaskWizard.ico" < "$tool_dir/TaskWizard.ico"
+  check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+
+  scenario "files made under a strict umask are replaced later"
+  (umask 0277 && run_tool /install)
+  run /install
+  expect_installed
+
+  # Each launch file is written whole by one run, or left to another.
+  scenario "concurrent installs from two tool folders"
+  local long_tool="$sandbox/A tool folder of a longer name"
+  local long_tool_windows rounds=25 round wizard
+  [ -z "${TOOL_RUNNER:-}" ] || rounds=2  # valgrind: each run takes ~0.5 s
+  cp -r "$tool_dir" "$long_tool"
+  long_tool_windows=$(windows_path "$long_tool")\\
+  for round in $(seq "$rounds"); do
+    for _ in 1 2 3 4; do
+      run_tool /install &
+      tool_dir=$long_tool run_tool /install &
+    done
+    wait
+    for wizard in TaskWizard ComponentWizard; do
+      check "$wizard.vsz names one folder whole, round $round" launch_file_of_either $wizard "$tool_dir_windows" "$long_tool_windows"
+    done
+  done
+  tool_dir=$long_tool run_tool /install
+  expect_installed "$long_tool_windows"
+}
+
+launch_file_of_either() {  # launch_file_of_either WIZARD TOOL_DIR TOOL_DIR
+  has_bytes "$wizard_dir/$1.vsz" < <(expected_launch_file "$1" "$2") ||
+    has_bytes "$wizard_dir/$1.vsz" < <(expected_launch_file "$1" "$3")
+}
+
+# --- Wine only ---------------------------------------------------------------
+
+# Holds a wizard file open with no sharing from another Windows process
+# while the tool runs with the given arguments.
+run_while_held() {  # run_while_held NAME ARGS...
+  local held=$wizard_dir/$1
+  rm -f "$scratch/ready" "$scratch/release"
+  wine "$wine_helpers/hold_file.exe" "$(windows_path "$held")" \
+    "$(windows_path "$scratch/ready")" "$(windows_path "$scratch/release")" \
+    >/dev/null 2>&1 &
+  local holder=$!
+  local waited=0
+  while [ ! -e "$scratch/ready" ] && [ "$waited" -lt 200 ]; do
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  check "$1 is held open" [ -e "$scratch/ready" ]
+  run "${@:2}"
+  touch "$scratch/release"
+  wait "$holder"
+}
+
+# The MSI scenarios use packages of the tool with the sample wizard folders,
+# of this version and of the next, built from the release's template.
+msiexec_file() {  # msiexec_file /i|/x PACKAGE [PROPERTY=VALUE...]
+  quiet_wine msiexec "$1" "$(windows_path "$2")" /qn "${@:3}"
+}
+msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
+  msiexec_file "$1" "$build/tests/packages/WizardSetup-$2.msi" "${@:3}"
+}
+# A copy of this version's package, under a package code of its own, with
+# an action that fails, deferred, at SEQUENCE when CONDITION holds.
+failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION
+  local template
+  template=$(msiinfo suminfo "$build/tests/packages/WizardSetup-$version.msi" | sed -n 's/^Template: //p')
+  cp "$build/tests/packages/WizardSetup-$version.msi" "$1"
+  msibuild "$1" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[SystemFolder]cmd.exe\" /c exit 1')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)" \
+    -s "WizardSetup that fails" WizardSetup "$template" "{$(cat /proc/sys/kernel/random/uuid)}"
+}
+fails() { ! "$@"; }
+# The versions of WizardSetup that Windows Installer has registered.
+registered() {
+  local view
+  for view in /reg:32 /reg:64; do
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" 2>/dev/null
+  done | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_SZ *//p' | tr '\n' ' '
+}
+msi_state() {
+  registered
+  find "$installed" "$wizard_dir" -type f -exec md5sum {} + | sort
+}
+# The tool folder installed as the package VERSION packed it, file by file
+# and nothing else, and the six files naming it.
+expect_msi_installed() {  # expect_msi_installed VERSION
+  local stage file
+  stage=$(echo "$build"/tests/packages/*-stage/"WizardSetup-$1")
+  while read -r file; do
+    check "$file installed" cmp -s "$installed/$file" "$stage/$file"
+  done < <(cd "$stage" && find . -type f | LC_ALL=C sort)
+  check "nothing else installed" diff -rq "$installed" "$stage"
+  tool_dir=$installed expect_installed "$installed_windows"
+}
+
+wine_scenarios() {
+  scenario "key only in the other registry view ($other_view) is not found"
+  remove_visual_studio_key
+  quiet_wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" "$other_view" /f
+  run /install
+  expect_none_of_the_six
+
+  scenario "descriptor held open by another program"
+  printf 'held content' > "$wizard_dir/TaskWizard.vsz"
+  run_while_held TaskWizard.vsz /install
+  check "held TaskWizard.vsz untouched" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
+  check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
+  check "ComponentWizard.vsz names its folder" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
+  check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+  run_while_held TaskWizard.vsz /uninstall
+  check "held TaskWizard.vsz not deleted" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
+  check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
+  check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
+
+  scenario "MSI installs, upgrades, refuses a downgrade and removes"
+  local program_files='Program Files (x86)'
+  [ "$bits" = 64 ] && program_files='Program Files'
+  installed="$WINEPREFIX/drive_c/$program_files/WizardSetup"
+  installed_windows="C:\\$program_files\\WizardSetup\\"
+  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  check "one product registered: $version" [ "$(registered)" = "$version " ]
+  expect_msi_installed "$version"
+  check "msiexec /i $next_version succeeds" msiexec_package /i "$next_version"
+  check "one product registered: $next_version" [ "$(registered)" = "$next_version " ]
+  expect_msi_installed "$next_version"
+  local before
+  before=$(msi_state)
+  check "msiexec /i $version over $next_version is refused" fails msiexec_package /i "$version"
+  check "the refused downgrade changed nothing" [ "$before" = "$(msi_state)" ]
+  check "msiexec /x succeeds" msiexec_package /x "$next_version"
+  check "no product registered" [ -z "$(registered)" ]
+  expect_none_of_the_six
+  check "tool folder removed" absent "$installed"
+  check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]
+
+  scenario "MSI needs Visual Studio 8.0 to install"
+  remove_visual_studio_key
+  check "msiexec /i without Visual Studio fails" fails msiexec_package /i "$version"
+  check "nothing registered without Visual Studio" [ -z "$(registered)" ]
+  check "no tool folder without Visual Studio" absent "$installed"
+
+  scenario "MSI repair brings back a deleted wizard file"
+  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  rm "$wizard_dir/TaskWizard.vsz"
+  check "msiexec repair succeeds" msiexec_package /i "$version" REINSTALL=ALL REINSTALLMODE=omus
+  expect_msi_installed "$version"
+  remove_visual_studio_key
+  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$version"
+  check "tool folder removed without Visual Studio" absent "$installed"
+
+  scenario "MSI rolls back an installation that fails after /install"
+  failing_copy "$scratch/fails.msi" 4003 'NOT REMOVE'
+  check "msiexec /i fails" fails msiexec_file /i "$scratch/fails.msi"
+  check "nothing registered after the failed installation" [ -z "$(registered)" ]
+  check "no tool folder after the failed installation" absent "$installed"
+  expect_none_of_the_six
+
+  # Wine then drops the product's registration, where Windows keeps it.
+  scenario "MSI rolls back a removal that fails after /uninstall"
+  failing_copy "$scratch/fails.msi" 3499 'REMOVE="ALL"'
+  check "msiexec /i of the copy succeeds" msiexec_file /i "$scratch/fails.msi"
+  check "msiexec /x fails" fails msiexec_file /x "$scratch/fails.msi"
+  expect_msi_installed "$version"
 }
 
 # --- scenarios -------------------------------------------------------------
@@ -296,7 +485,7 @@ check "ComponentWizard.vsz not created" absent "$wizard_dir/ComponentWizard.vsz"
 check "icons not copied" absent "$wizard_dir/TaskWizard.ico"
 check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
 
-platform_scenarios
+if [ "$mode" = native ]; then native_scenarios; else wine_scenarios; fi
 
 printf '%s: %d passed, %d failed\n' "$mode" "$passed" "$failed"
 [ "$failed" -eq 0 ]

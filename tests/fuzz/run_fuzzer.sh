@@ -9,7 +9,7 @@ seconds=${3:?}
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp -r "$corpus" "$work/corpus"
-cd "$work"
+cd "$work" || exit
 # Allocation stacks are not recorded: each costs more than the tool's whole
 # run, and a finding still reports where it happened.
 started=$(date +%s)
