@@ -229,13 +229,15 @@ msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
   msiexec_file "$1" "$build/tests/packages/WizardSetup-$2.msi" "${@:3}"
 }
 # A copy of this version's package, under a package code of its own, with
-# an action that fails, deferred, at SEQUENCE when CONDITION holds.
+# an action that fails, deferred, at SEQUENCE when CONDITION holds: the cmd
+# of the package's own bitness, which any host that runs the package runs.
 failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION
-  local template
+  local template system=SystemFolder
+  [ "$bits" = 32 ] || system=System64Folder
   template=$(msiinfo suminfo "$build/tests/packages/WizardSetup-$version.msi" | sed -n 's/^Template: //p')
   cp "$build/tests/packages/WizardSetup-$version.msi" "$1"
   msibuild "$1" \
-    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[SystemFolder]cmd.exe\" /c exit 1')" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[$system]cmd.exe\" /c exit 1')" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)" \
     -s "WizardSetup that fails" WizardSetup "$template" "{$(cat /proc/sys/kernel/random/uuid)}"
 }
