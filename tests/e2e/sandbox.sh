@@ -148,4 +148,13 @@ wine_set_install_dir_unterminated() {
 wine_remove_install_dir_value() {
   quiet_wine reg delete "$registry_key" /v InstallDir "$tool_view" /f || true
 }
-wine_remove_visual_studio_key() { quiet_wine "$wine_helpers/vs_registry.exe" clear; }
+# The suite's helper does it in one Wine process; a build without the tests
+# (the demo's) has no helper, and reg.exe then clears each view.
+wine_remove_visual_studio_key() {
+  if [ -e "$wine_helpers/vs_registry.exe" ]; then
+    quiet_wine "$wine_helpers/vs_registry.exe" clear
+  else
+    quiet_wine reg delete "$registry_key" /f "$other_view" || true
+    quiet_wine reg delete "$registry_key" /f "$tool_view" || true
+  fi
+}

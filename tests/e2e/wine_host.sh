@@ -2,8 +2,10 @@
 # What this machine's Wine can run, and a private prefix to run it in.
 # Sourced by the end-to-end suite, the release checks and the scripts.
 #
-#   i386_runs          true where 32-bit x86 programs start; some hosts run
-#                      64-bit code only. WIZARDSETUP_NO_I386=1 says no anywhere.
+#   i386_runs          true where 32-bit x86 programs start under Wine: some
+#                      hosts run 64-bit code only, and on others the i386
+#                      Wine may not be installable. WIZARDSETUP_NO_I386=1
+#                      says no anywhere.
 #   i386_missing       one line: why they do not
 #   windows_host       what this host runs of the tool under Wine: the product
 #                      where 32-bit code runs, else its 64-bit twin. Sets
@@ -27,6 +29,8 @@ i386_runs() {
 i386_missing() {
   if [ "${WIZARDSETUP_NO_I386:-}" = 1 ]; then
     echo "WIZARDSETUP_NO_I386=1 is set, so 32-bit x86 code counts as unable to run here"
+  elif [ ! -e "$wine32_loader" ]; then
+    echo "the i386 Wine (wine32:i386) is not installed; scripts/install-deps says why"
   else
     echo "this machine cannot start 32-bit x86 programs ($("$wine32_loader" --version 2>&1 | tail -n 1 | sed 's/^.*line [0-9]*: //'))"
   fi
