@@ -1,6 +1,8 @@
 // The Windows services on POSIX, for the native build.
 //
-// Paths: every backslash is a separator. Registry: a directory tree below
+// Paths: every backslash is a separator, and a file path must be absolute:
+// one that would lead below the current directory (such as "C:\IDE\", which
+// is absolute only on Windows) is refused. Registry: a directory tree below
 // $WIZARDSETUP_REGISTRY, a key per directory and a value per regular file
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
@@ -8,7 +10,9 @@
 // files are opened, and never with a wait: a FIFO or a device is refused as
 // Windows refuses what is not a file. A file open for writing holds an
 // exclusive flock(2) until it is closed, and another writer is refused
-// meanwhile, as Windows refuses a file open with share mode 0.
+// meanwhile, as Windows refuses a file open with share mode 0; where the file
+// system gives no locks, files are used unlocked. A write cut short by a
+// file-size limit fails as a write to a full disk does.
 //
 // Plain C library and system calls only, in bounded buffers: the native tool
 // needs no C++ runtime and starts as fast as a C program.
@@ -19,6 +23,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +53,14 @@ struct PosixPath {
   char text[PATH_MAX] = "";
 };
 
+// The path of a file call, refused (empty) unless it starts at the root: the
+// working directory plays no part in where the tool's files are.
+PosixPath FilePath(const char* windows_path) {
+  PosixPath path(windows_path);
+  if (path.text[0] != '/') path.text[0] = '\0';
+  return path;
+}
+
 bool IsReadOnly(const struct stat& status) {
   return (status.st_mode & kWriteBits) == 0;
 }
@@ -70,37 +83,67 @@ HANDLE ToHandle(int descriptor) {
 // nothing for the regular files that are all that is kept open.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-// A file just created is writable whatever the umask, as Windows makes a
-// new file normal and writable.
-bool MakeWritable(int descriptor, struct stat& status) {
-  if (!IsReadOnly(status)) return true;
-  status.st_mode |= S_IWUSR;
+// A file just created can be read and written by its owner whatever the
+// umask, as Windows makes a new file normal and writable.
+bool MakeOwnerReadWrite(int descriptor, struct stat& status) {
+  constexpr mode_t kOwnerReadWrite = S_IRUSR | S_IWUSR;
+  if ((status.st_mode & kOwnerReadWrite) == kOwnerReadWrite) return true;
+  status.st_mode |= kOwnerReadWrite;
   return fchmod(descriptor, status.st_mode & 07777) == 0;
 }
 
+// Only a lock held by another writer refuses the file, as a sharing
+// violation; a file system that gives no locks (NFS without a lock service)
+// leaves the file unlocked.
+bool LockForWriting(int descriptor) {
+  return flock(descriptor, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// A write past a file-size limit fails with EFBIG, as a write to a full disk
+// fails on Windows, rather than ending the process with SIGXFSZ.
+void FailWritesPastSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
+
 // Opens `path` for writing, creating it with `mode` unless `must_be_new`
-// asks it not to be there, locks it against other writers and empties it.
+// asks it not to be there, locks it against other writers and empties it;
+// `status` then tells what it is.
 // Fails, leaving it untouched, when it is read-only, not a regular file, open
-// for writing elsewhere, or the file `source` (a copy onto itself).
+// for writing elsewhere, or the file `source` (a copy onto itself). The size
+// is read under the lock, so a file another writer filled meanwhile is
+// emptied all the same. A file made here and then refused is removed again,
+// unless another writer holds it.
 int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
-                     const struct stat* source) {
+                     const struct stat* source, struct stat& status) {
+  FailWritesPastSizeLimit();
   int descriptor = must_be_new ? -1 : open(path, O_WRONLY | kOpenFlags);
   const bool create = descriptor < 0 && (must_be_new || errno == ENOENT);
   if (create) {
     descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode);
   }
   if (descriptor < 0) return -1;
-  struct stat status;
+  if (!LockForWriting(descriptor)) {
+    close(descriptor);
+    return -1;
+  }
   if (fstat(descriptor, &status) != 0 ||
-      (create && !MakeWritable(descriptor, status)) || !IsWritable(status) ||
+      (create && !MakeOwnerReadWrite(descriptor, status)) ||
+      !IsWritable(status) ||
       (source != nullptr && status.st_dev == source->st_dev &&
        status.st_ino == source->st_ino) ||
-      flock(descriptor, LOCK_EX | LOCK_NB) != 0 ||
       (status.st_size > 0 && ftruncate(descriptor, 0) != 0)) {
+    if (create) unlink(path);
     close(descriptor);
     return -1;
   }
   return descriptor;
+}
+
+// What a copy may carry of its source's mode: its read-only state, nothing
+// else. A copy is a new file of the target's, never set-user-ID, set-group-ID,
+// sticky, executable or writable by others, whoever owned the source.
+mode_t CopyMode(const struct stat& target, const struct stat& source) {
+  constexpr mode_t kPlainFile = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
+  const mode_t mode = (target.st_mode & kPlainFile) | S_IRUSR | S_IWUSR;
+  return IsReadOnly(source) ? mode & ~kWriteBits : mode;
 }
 
 bool WriteAll(int descriptor, const char* bytes, std::size_t count) {
@@ -199,7 +242,7 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
 }
 
 BOOL DeleteFileA(const char* file_name) {
-  const PosixPath path(file_name);
+  const PosixPath path = FilePath(file_name);
   struct stat status;
   if (lstat(path.text, &status) != 0 || S_ISDIR(status.st_mode) ||
       IsReadOnly(status)) {
@@ -212,8 +255,9 @@ HANDLE CreateFileA(const char* file_name, DWORD /*desired_access*/,
                    DWORD /*share_mode*/, SECURITY_ATTRIBUTES* /*security*/,
                    DWORD /*creation_disposition*/,
                    DWORD /*flags_and_attributes*/, HANDLE /*template_file*/) {
+  struct stat status;
   const int descriptor =
-      OpenForReplacing(PosixPath(file_name).text, false, 0666, nullptr);
+      OpenForReplacing(FilePath(file_name).text, false, 0666, nullptr, status);
   return descriptor < 0 ? INVALID_HANDLE_VALUE : ToHandle(descriptor);
 }
 
@@ -233,16 +277,18 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const int source = open(PosixPath(existing_file).text, O_RDONLY | kOpenFlags);
+  const int source = open(FilePath(existing_file).text, O_RDONLY | kOpenFlags);
   if (source < 0) return FALSE;
   struct stat status;
   bool copied = false;
   if (fstat(source, &status) == 0 && S_ISREG(status.st_mode)) {
-    const int copy = OpenForReplacing(PosixPath(new_file).text,
-                                      fail_if_exists != FALSE, 0600, &status);
+    struct stat target;
+    const int copy = OpenForReplacing(FilePath(new_file).text,
+                                      fail_if_exists != FALSE, 0666, &status,
+                                      target);
     if (copy >= 0) {
       copied = CopyContents(source, copy) &&
-               fchmod(copy, status.st_mode & 07777) == 0;
+               fchmod(copy, CopyMode(target, status)) == 0;
       copied = close(copy) == 0 && copied;
     }
   }

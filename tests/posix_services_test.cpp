@@ -1,15 +1,33 @@
 // The POSIX stand-in of the Windows services, against a real directory.
+#include <fcntl.h>
+#include <limits.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
 #include "platform/windows_services.h"
+
+// The stand-in's flock(2) comes here (the tests link with --wrap=flock), so
+// that a test can play a file system without locks, or another writer that
+// acts just before the lock is taken.
+extern "C" int __real_flock(int descriptor, int operation);
+namespace {
+std::function<int(int, int)> flock_hook;
+}  // namespace
+extern "C" int __wrap_flock(int descriptor, int operation) {
+  return flock_hook ? flock_hook(descriptor, operation)
+                    : __real_flock(descriptor, operation);
+}
 
 namespace {
 
@@ -20,6 +38,7 @@ class PosixServicesTest : public ::testing::Test {
     ASSERT_NE(nullptr, mkdtemp(pattern));
     root_ = pattern;
     unsetenv("WIZARDSETUP_REGISTRY");
+    flock_hook = nullptr;
   }
   void TearDown() override {
     unsetenv("WIZARDSETUP_REGISTRY");
@@ -28,6 +47,11 @@ class PosixServicesTest : public ::testing::Test {
   }
 
   std::string Path(const std::string& name) const { return root_ + "/" + name; }
+  mode_t Mode(const std::string& name) const {
+    struct stat status;
+    return stat(Path(name).c_str(), &status) == 0 ? status.st_mode & 07777
+                                                  : 07777;
+  }
   // The same path as the tool spells it, with backslashes.
   std::string WindowsPath(const std::string& name) const {
     std::string path = Path(name);
@@ -196,21 +220,118 @@ TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
   EXPECT_EQ("<missing>", Get("copy"));
 }
 
-TEST_F(PosixServicesTest, NewFilesAreWritableWhateverTheUmask) {
+TEST_F(PosixServicesTest, NewFilesAreReadableAndWritableWhateverTheUmask) {
   Put("icon", "bytes");
-  const mode_t usual = umask(0277);
-  const HANDLE file = Create("new");
-  const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
-                                WindowsPath("copy").c_str(), FALSE);
-  umask(usual);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  CloseHandle(file);
-  EXPECT_NE(FALSE, copied);
-  EXPECT_EQ("bytes", Get("copy"));
+  for (const mode_t mask : {0277u, 0777u}) {
+    const mode_t usual = umask(mask);
+    const HANDLE file = Create("new");
+    const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
+                                  WindowsPath("copy").c_str(), FALSE);
+    umask(usual);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    EXPECT_NE(FALSE, copied);
+    EXPECT_EQ("bytes", Get("copy"));
+    EXPECT_EQ(0600u, Mode("new") & 0600u) << std::oct << mask;
+    EXPECT_EQ(0600u, Mode("copy") & 0600u) << std::oct << mask;
 
-  const HANDLE again = Create("new");
-  EXPECT_NE(INVALID_HANDLE_VALUE, again);
-  if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+    const HANDLE again = Create("new");
+    EXPECT_NE(INVALID_HANDLE_VALUE, again);
+    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+    unlink(Path("new").c_str());
+    unlink(Path("copy").c_str());
+  }
+}
+
+TEST_F(PosixServicesTest, CopyTakesOnlyTheReadOnlyStateOfItsSource) {
+  const mode_t usual = umask(022);
+  for (const mode_t source : {06755u, 0777u, 01666u}) {
+    Put("icon", "bytes");
+    ASSERT_EQ(0, chmod(Path("icon").c_str(), source));
+    EXPECT_NE(FALSE, CopyFileA(WindowsPath("icon").c_str(),
+                               WindowsPath("copy").c_str(), FALSE));
+    EXPECT_EQ(0644u, Mode("copy")) << std::oct << source;
+    unlink(Path("icon").c_str());
+    unlink(Path("copy").c_str());
+  }
+  umask(usual);
+}
+
+TEST_F(PosixServicesTest, WriteBeyondTheFileSizeLimitFailsAndTheRunGoesOn) {
+  Put("icon", std::string(8192, 'i'));
+  const pid_t child = fork();
+  ASSERT_NE(-1, child);
+  if (child == 0) {
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
+                                  WindowsPath("copy").c_str(), FALSE);
+    const HANDLE file = Create("file");
+    DWORD written = 0;
+    const BOOL wrote = WriteFile(file, std::string(8192, 'f').data(), 8192,
+                                 &written, nullptr);
+    _exit(copied == FALSE && wrote == FALSE ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(PosixServicesTest, FileSystemWithoutLocksStillTakesEveryFile) {
+  flock_hook = [](int, int) {
+    errno = ENOLCK;
+    return -1;
+  };
+  Put("stale", "an older and longer file");
+  Put("icon", "bytes");
+  for (const char* name : {"stale", "new"}) {
+    const HANDLE file = Create(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << name;
+    DWORD written = 0;
+    WriteFile(file, "written", 7, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ("written", Get(name));
+  }
+  EXPECT_NE(FALSE, CopyFileA(WindowsPath("icon").c_str(),
+                             WindowsPath("copy").c_str(), FALSE));
+  EXPECT_EQ("bytes", Get("copy"));
+}
+
+// Another run fills the file between this one's open and its lock.
+TEST_F(PosixServicesTest, SizeIsReadUnderTheLock) {
+  Put("file", "");
+  flock_hook = [this](int descriptor, int operation) {
+    Put("file", "a longer file of another run");
+    return __real_flock(descriptor, operation);
+  };
+  const HANDLE file = Create("file");
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, "short", 5, &written, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ("short", Get("file"));
+}
+
+TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
+  char usual[PATH_MAX];
+  ASSERT_NE(nullptr, getcwd(usual, sizeof usual));
+  ASSERT_EQ(0, chdir(root_.c_str()));
+  ASSERT_EQ(0, mkdir(Path("C:").c_str(), 0755));
+  Put("C:/kept", "kept");
+  Put("icon", "bytes");
+
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            CreateFileA("C:\\new", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        0, nullptr));
+  EXPECT_EQ(FALSE,
+            CopyFileA(WindowsPath("icon").c_str(), "C:\\copy", FALSE));
+  EXPECT_EQ(FALSE, CopyFileA("C:\\kept", WindowsPath("copy").c_str(), FALSE));
+  EXPECT_EQ(FALSE, DeleteFileA("C:\\kept"));
+  ASSERT_EQ(0, chdir(usual));
+  EXPECT_EQ("kept", Get("C:/kept"));
+  EXPECT_EQ("<missing>", Get("C:/new"));
+  EXPECT_EQ("<missing>", Get("C:/copy"));
+  EXPECT_EQ("<missing>", Get("copy"));
 }
 
 TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {

@@ -157,6 +157,12 @@ native_scenarios() {
   run /install
   expect_installed
 
+  # Absolute on Windows, below the working directory on POSIX.
+  scenario "drive-letter InstallDir leads nowhere below the working directory"
+  mkdir -p "$sandbox_cwd/C:/VS8/Common7/IDE" "$sandbox_cwd/C:/VS8/VC#/CSharpProjects"
+  set_install_dir 'C:\VS8\Common7\IDE\'
+  run /install
+
   scenario "a FIFO in place of a wizard file is passed over at once"
   mkfifo "$wizard_dir/TaskWizard.vsdir"
   TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /install
