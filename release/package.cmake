@@ -67,16 +67,19 @@ execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
 # Binary table, 3410 an installed one; both deferred (in-script), ignoring
 # the exit status, as rollback actions, not impersonated. WizardSetup.exe as
 # the versioned file it is, so that an installer compares versions, not
-# hashes. An 8.3 short name beside every long one.
+# hashes. An 8.3 short name beside every long one; no empty table, the
+# searched properties secure, and the columns' specifications.
 execute_process(COMMAND ${at_epoch} msibuild ${MSI}
   -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
   -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"
   -q "UPDATE `File` SET `Version`='${EXE_VERSION}', `Language`='1033' WHERE `File`='WizardSetupExe'"
   -q "DELETE FROM `MsiFileHash` WHERE `File_`='WizardSetupExe'"
   COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${at_epoch} perl
-  ${CMAKE_CURRENT_LIST_DIR}/short_names.pl ${MSI} ${STAGE}
-  COMMAND_ERROR_IS_FATAL ANY)
+foreach(fix short_names msi_validation)
+  execute_process(COMMAND ${at_epoch} perl
+    ${CMAKE_CURRENT_LIST_DIR}/${fix}.pl ${MSI} ${STAGE}
+    COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 execute_process(COMMAND ${at_epoch} msibuild ${MSI} -s "${DESCRIPTION}"
   WizardSetup "${PLATFORM};1033" {${package_code}} COMMAND_ERROR_IS_FATAL ANY)
 

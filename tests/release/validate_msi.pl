@@ -1,0 +1,143 @@
+#!/usr/bin/perl
+# Holds a package to the rules that Windows Installer's validation checks in
+# its tables, as read back with msiinfo: every column of every table has its
+# specification in _Validation, and every value keeps it (null, range, set,
+# category, foreign key); no table is empty; every property that AppSearch
+# or an upgrade search sets is secure. Prints a line for each fault, and
+# one for each package that keeps every rule.
+#
+#   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
+use strict;
+use warnings;
+
+die "usage: validate_msi.pl PACKAGE.msi|FOLDER...\n" unless @ARGV;
+my @packages = map { -d $_ ? glob("$_/*.msi") : $_ } @ARGV;
+die "validate_msi.pl: no package in @ARGV\n" unless @packages;
+my ($msi, $faults);
+sub fault { print "$msi: @_\n"; ++$faults }
+
+sub lines_of {
+  open(my $in, '-|', @_) or die "$_[0]: $!\n";
+  my @lines = map { s/\r?\n\z//r } <$in>;
+  close($in) or die "@_ failed\n";
+  return @lines;
+}
+
+my %tables;
+my $short = q{[^\\\\?|><:/*"+,;=\[\] ]};
+my $short_name = qr{$short{1,8}(\.$short{1,3})?};
+my $long_name = qr{[^\\\\?|><:/*"]+};
+my $filename = qr{(?:$short_name|$short_name\|$long_name)};
+my %category = (
+  Identifier => qr{[A-Za-z_][A-Za-z0-9_.]*},
+  CustomSource => qr{[A-Za-z_][A-Za-z0-9_.]*},
+  Property => qr{%?[A-Za-z_][A-Za-z0-9_.]*},
+  UpperCase => qr{[^a-z]*},
+  Guid => qr{\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}},
+  Version => qr{\d{1,5}(\.\d{1,5}){0,3}},
+  Language => qr{\d{1,5}(,\d{1,5})*},
+  Filename => $filename,
+  DefaultDir => qr{(?:\.|$filename)(?::(?:\.|$filename))?},
+  Cabinet => qr{#[A-Za-z_][A-Za-z0-9_.]*|$short_name},
+  RegPath => qr{[^\\].*},
+  map { $_ => qr{.*}s } qw(Text Formatted Template Condition Binary));
+
+# The values of column `number` (from 1) of each table in the list `tables`.
+sub keys_in {
+  my ($tables, $number) = @_;
+  my %keys;
+  for my $table (grep { $tables{$_} } split /;/, $tables) {
+    $keys{$_->[$number - 1]} = 1 for @{$tables{$table}{rows}};
+  }
+  return \%keys;
+}
+
+sub check_value {
+  my ($where, $spec, $type, $value, $root_directory) = @_;
+  if ($value eq '') {
+    fault("$where is null") if $spec->{Nullable} ne 'Y';
+    return;
+  }
+  fault("$where: '$value' is not in the set $spec->{Set}")
+    if $spec->{Set} ne '' && !grep { $_ eq $value } split /;/, $spec->{Set};
+  if ($type =~ /^[iI]/) {
+    fault("$where: '$value' is not within [$spec->{MinValue}, $spec->{MaxValue}]")
+      if $value !~ /^-?\d+$/ || ($spec->{MinValue} ne '' && $value < $spec->{MinValue}) ||
+         ($spec->{MaxValue} ne '' && $value > $spec->{MaxValue});
+    return;
+  }
+  my $category = $category{$spec->{Category}};
+  my $in_category = defined $category && $value =~ /^(?:$category)$/;
+  $in_category ||= $root_directory;  # a root names the source folder, as it is
+  my $linked = $spec->{KeyTable} ne '' && keys_in($spec->{KeyTable}, $spec->{KeyColumn})->{$value};
+  if ($spec->{Category} eq 'Version') {
+    fault("$where: '$value' is neither a version nor a key of $spec->{KeyTable}")
+      unless $in_category || $linked;
+    return;
+  }
+  fault("$where: '$value' is not of the category $spec->{Category}") unless $in_category;
+  fault("$where: '$value' is not a key of $spec->{KeyTable}")
+    if $spec->{KeyTable} ne '' && !$linked;
+}
+
+sub validate {
+  %tables = ();
+  # Each table: its column names, their types (upper case: nullable) and rows.
+  for my $name (grep { !/^_(SummaryInformation|ForceCodepage)$/ } lines_of('msiinfo', 'tables', $msi)) {
+    my ($names, $types, undef, @rows) = lines_of('msiinfo', 'export', $msi, $name);
+    $tables{$name} = {
+      columns => [split /\t/, $names], types => [split /\t/, $types],
+      rows => [map { [split /\t/, $_, -1] } @rows] };
+  }
+  return fault('has no _Validation table') unless $tables{_Validation};
+
+  my %spec;
+  for my $row (@{$tables{_Validation}{rows}}) {
+    my %field;
+    @field{@{$tables{_Validation}{columns}}} = @$row;
+    $spec{$field{Table}}{$field{Column}} = \%field;
+  }
+
+  for my $name (sort keys %tables) {
+    my $table = $tables{$name};
+    fault("the table $name is empty") unless @{$table->{rows}};
+    my @columns = @{$table->{columns}};
+    for my $i (0 .. $#columns) {
+      my $spec = $spec{$name}{$columns[$i]};
+      fault("$name.$columns[$i] has no specification in _Validation"), next unless $spec;
+      my $nullable = $table->{types}[$i] =~ /^[A-Z]/ ? 'Y' : 'N';
+      fault("$name.$columns[$i] is nullable '$nullable' but specified '$spec->{Nullable}'")
+        if $spec->{Nullable} ne $nullable;
+      # _Validation is the specification itself: a key table there may be a
+      # list, which Windows Installer does not hold to its own category.
+      next if $name eq '_Validation';
+      for my $row (@{$table->{rows}}) {
+        my $root = $name eq 'Directory' && $columns[$i] eq 'DefaultDir' && $row->[1] eq '';
+        check_value("$name.$columns[$i] of $row->[0]", $spec, $table->{types}[$i], $row->[$i], $root);
+      }
+    }
+    for my $column (sort keys %{$spec{$name} // {}}) {
+      fault("_Validation specifies $name.$column, which is not there")
+        unless grep { $_ eq $column } @columns;
+    }
+  }
+  for my $name (sort grep { !$tables{$_} } keys %spec) {
+    fault("_Validation specifies the table $name, which is not there");
+  }
+
+  my %property = map { $_->[0] => $_->[1] } @{$tables{Property}{rows}};
+  my %secure = map { $_ => 1 } split /;/, $property{SecureCustomProperties} // '';
+  for my $searched ((map { $_->[0] } @{$tables{AppSearch}{rows} // []}),
+                    (map { $_->[6] } @{$tables{Upgrade}{rows} // []})) {
+    fault("$searched is set by a search but not in SecureCustomProperties") unless $secure{$searched};
+  }
+}
+
+my $failed = 0;
+for (@packages) {
+  ($msi, $faults) = ($_, 0);
+  validate();
+  print "$msi keeps Windows Installer's table rules\n" unless $faults;
+  $failed ||= $faults;
+}
+exit($failed ? 1 : 0);
