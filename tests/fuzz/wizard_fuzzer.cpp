@@ -4,10 +4,12 @@
 // and allocations fail. After each run it checks what must always hold.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command/wizard_setup.h"
@@ -22,6 +24,10 @@ using wizard_test::kWizardRelativePath;
 
 const char* const kVisualStudioKey = "SOFTWARE\\Microsoft\\VisualStudio\\8.0";
 const char* const kIcons[] = {"TaskWizard.ico", "ComponentWizard.ico"};
+// In the order they are created.
+const char* const kDescriptorFiles[] = {"TaskWizard.vsdir", "TaskWizard.vsz",
+                                        "ComponentWizard.vsdir",
+                                        "ComponentWizard.vsz"};
 const char* const kArguments[] = {"/install",   "/uninstall", "/Install",
                                   "/UNINSTALL", "/install ",  "install"};
 const char* const kFailingCalls[] = {"RegOpenKeyA", "RegQueryValueExA",
@@ -56,7 +62,14 @@ std::string ExpectedInstallDir(const fake::Windows& machine) {
   const std::string& bytes = value->second.bytes;
   const std::size_t end = bytes.find('\0');
   if (end == std::string::npos && bytes.size() == 260) return "";
-  return bytes.substr(0, end);
+  // Only an absolute path: "\\...", "/..." or a drive, a colon and either.
+  const std::string dir = bytes.substr(0, end);
+  const auto separator = [&dir](std::size_t i) {
+    return i < dir.size() && (dir[i] == '\\' || dir[i] == '/');
+  };
+  const bool drive = dir.size() > 2 && std::isalpha(static_cast<unsigned char>(dir[0])) &&
+                     dir[1] == ':' && separator(2);
+  return separator(0) || drive ? dir : "";
 }
 
 // The tool directory read through a buffer of `size` bytes that must leave
@@ -140,38 +153,41 @@ bool IsSwitch(const std::vector<std::string>& arguments, const char* name) {
          platform::CompareIgnoringAsciiCase(arguments[0].c_str(), name) == 0;
 }
 
-void CheckFileCalls(const std::vector<std::string>& arguments,
-                    const std::string& install_dir,
-                    const std::string& copy_tool_dir,
-                    const std::string& launch_tool_dir) {
-  const fake::Windows& machine = fake::State();
-  const bool install = !install_dir.empty() && IsSwitch(arguments, "/install");
-  const bool uninstall =
-      !install_dir.empty() && IsSwitch(arguments, "/uninstall");
-  if (!install && !uninstall) {
-    Require(machine.file_paths.empty(), "no file call without a switch");
-    return;
-  }
-  for (const auto& [call, path] : machine.file_paths) {
-    Require(install == (call != "DeleteFileA"), "calls fit the switch");
-    if (call == "CopyFileA source") {
-      Require(!copy_tool_dir.empty(), "no copy from an unknown folder");
-      Require(path == copy_tool_dir + "TaskWizard.ico" ||
-                  path == copy_tool_dir + "ComponentWizard.ico",
-              "icons are copied from beside the tool");
-      continue;
+using FileCalls = std::vector<std::pair<std::string, std::string>>;
+
+// Every file call a correct tool makes, in order, as the fake notes them:
+// with a usable install directory, both copies and all four creates for
+// /install, all six deletions for /uninstall, and nothing else. Only what
+// cannot be made is left out: a path whose allocation fails, a copy from
+// an unknown folder, a launch file that would name one.
+FileCalls ExpectedFileCalls(const std::vector<std::string>& arguments,
+                            const std::string& install_dir,
+                            const std::string& copy_tool_dir,
+                            const std::string& launch_tool_dir) {
+  FileCalls calls;
+  if (install_dir.empty()) return calls;
+  const std::string wizard_dir = install_dir + kWizardRelativePath;
+  std::size_t allocation = 0;
+  const auto allocated = [&allocation] {
+    return ++allocation != fake::State().failing_allocation;
+  };
+  if (IsSwitch(arguments, "/uninstall")) {
+    for (const char* name : kWizardFiles) {
+      if (allocated()) calls.emplace_back("DeleteFileA", wizard_dir + name);
     }
-    Require(path.rfind(install_dir + kWizardRelativePath, 0) == 0,
-            "every file call is in the wizard folder");
-    const std::string name =
-        path.substr(install_dir.size() + kWizardRelativePath.size());
-    bool known = false;
-    for (const char* wizard_file : kWizardFiles) known |= name == wizard_file;
-    Require(known, "every file call names a wizard file");
-    Require(!(call == "CreateFileA" && name.find(".vsz") != std::string::npos &&
-              launch_tool_dir.empty()),
-            "launch files are left alone when the folder is unknown");
+  } else if (IsSwitch(arguments, "/install")) {
+    for (const char* icon : kIcons) {
+      if (copy_tool_dir.empty() || !allocated() || !allocated()) continue;
+      calls.emplace_back("CopyFileA source", copy_tool_dir + icon);
+      calls.emplace_back("CopyFileA target", wizard_dir + icon);
+    }
+    for (const std::string name : kDescriptorFiles) {
+      const bool launch = name.find(".vsz") != std::string::npos;
+      if ((launch && launch_tool_dir.empty()) || !allocated()) continue;
+      calls.emplace_back("CreateFileA", wizard_dir + name);
+    }
   }
+  return calls;
 }
 
 void CheckFiles(const std::map<std::string, fake::File>& before,
@@ -228,7 +244,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                                  argv.data()) == 0,
           "the exit status is 0");
 
-  CheckFileCalls(arguments, install_dir, copy_tool_dir, launch_tool_dir);
+  Require(machine.file_paths == ExpectedFileCalls(arguments, install_dir,
+                                                  copy_tool_dir,
+                                                  launch_tool_dir),
+          "the file calls are exactly those the switch asks for");
   CheckFiles(before, install_dir, launch_tool_dir);
   Require(machine.errors.empty(), "no call Windows would refuse as a mistake");
   Require(machine.open_files.empty(), "no handle stays open");
