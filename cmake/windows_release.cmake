@@ -2,18 +2,26 @@
 # tests share, each set once. Included by the top-level CMakeLists.txt.
 
 # What depends on a Windows build's bitness: the processor its manifest
-# names and, for Windows Installer, the package's architecture, its platform
-# in the summary information, its Program Files folder and whether its
-# components are 64-bit. The product is 32-bit. A 64-bit build of the same
-# sources, the twin, exists only so that hosts that cannot run 32-bit code
-# still test the tool under Wine; it is never shipped.
+# names; for Windows Installer, the package's architecture, its platform in
+# the summary information, its Program Files folder property and whether
+# its components are 64-bit; and on 64-bit Windows (and Wine's 64-bit
+# prefix) the name of the folder that property stands for, the folder
+# property of the system's programs of that bitness (cmd.exe), the registry
+# view such a program reads and the other one, and the format of its image.
+# The product is 32-bit. A 64-bit build of the same sources, the twin,
+# exists only so that hosts that cannot run 32-bit code still test the tool
+# under Wine; it is never shipped.
 function(windows_bitness bits)
   if(bits EQUAL 64)
-    set(values amd64 x64 x64 ProgramFiles64Folder yes)
+    set(values amd64 x64 x64 ProgramFiles64Folder yes "Program Files"
+      System64Folder /reg:64 /reg:32 pei-x86-64)
   else()
-    set(values x86 x86 Intel ProgramFilesFolder no)
+    set(values x86 x86 Intel ProgramFilesFolder no "Program Files (x86)"
+      SystemFolder /reg:32 /reg:64 pei-i386)
   endif()
-  foreach(name MACHINE MSI_ARCH MSI_PLATFORM PROGRAM_FILES WIN64)
+  foreach(name MACHINE MSI_ARCH MSI_PLATFORM PROGRAM_FILES WIN64
+          PROGRAM_FILES_NAME SYSTEM_FOLDER REGISTRY_VIEW OTHER_REGISTRY_VIEW
+          PE_FORMAT)
     list(POP_FRONT values value)
     set(WIZARDSETUP_${name} ${value} PARENT_SCOPE)
   endforeach()
@@ -22,6 +30,11 @@ endfunction()
 math(EXPR WIZARDSETUP_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
 windows_bitness(${WIZARDSETUP_BITS})
 string(COMPARE EQUAL ${WIZARDSETUP_BITS} 64 WIZARDSETUP_TWIN)
+
+# The version the tests upgrade to.
+math(EXPR next_patch "${PROJECT_VERSION_PATCH} + 1")
+set(WIZARDSETUP_NEXT_VERSION
+  ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${next_patch})
 
 # The product's identity for Windows Installer over all its versions. The
 # tests' packages have one of their own, so that none is ever taken for a
@@ -38,6 +51,12 @@ set(WIZARDSETUP_TOOL_FILES
   TaskWizard.ico:TaskWizardIcon:TaskWizardIcon:2423AE9A-B68D-42CF-B8F4-5F6D77DFEEAE
   ComponentWizard.ico:ComponentWizardIcon:ComponentWizardIcon:5B0E1C3A-7D44-4F0B-9E61-2C8A0F3D9B17
   README.txt:Readme:ReadmeText:6F159826-00EC-4443-B1F8-EF48EB6BDA02)
+
+list(TRANSFORM WIZARDSETUP_TOOL_FILES REPLACE ":.*" ""
+  OUTPUT_VARIABLE WIZARDSETUP_TOOL_FILE_NAMES)
+
+# The wizard folders the tests' packages carry, of the wizards' own shape.
+set(WIZARDSETUP_SAMPLES_DIR ${PROJECT_SOURCE_DIR}/tests/sample_wizards)
 
 # Every time the packages carry: SOURCE_DATE_EPOCH, else the commit's time,
 # else 1980-01-01, the earliest a zip can hold.

@@ -4,20 +4,21 @@
 # holding the executable, the icons and the wizard folders. Sourced by the
 # end-to-end suite and the scripts; nothing happens before open_sandbox.
 #
-#   open_sandbox native BUILD_DIR | wine BUILD_DIR BITS   a scratch folder,
-#       for Wine with a private prefix; close_sandbox stops and removes it
+#   open_sandbox native|wine BUILD_DIR   a scratch folder, for Wine with a
+#       private prefix and the exe of that Windows build, whose facts it
+#       reads; close_sandbox stops and removes it
 #   reset_sandbox, run_tool ARGS..., windows_path PATH, move_tool RELATIVE,
 #   set_install_dir TEXT|NUMBER [TYPE], set_install_dir_unterminated TEXT,
 #   remove_install_dir_value, remove_visual_studio_key, long_install_dir N
 #   sandbox, tool_dir, wizard_dir; tool_dir_windows, install_dir_windows
-#   scratch, tool_binary; for Wine wine_helpers, tool_view, other_view
+#   scratch, tool_binary; for Wine wine_helpers, and the build's facts
 
 # shellcheck source-path=SCRIPTDIR source-path=tests/e2e source=wine_host.sh
 source "${BASH_SOURCE[0]%/*}/wine_host.sh"
 
 registry_key='HKLM\SOFTWARE\Microsoft\VisualStudio\8.0'
 
-open_sandbox() {  # open_sandbox native|wine BUILD_DIR [BITS]
+open_sandbox() {  # open_sandbox native|wine BUILD_DIR
   sandbox_mode=$1
   sandbox_work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-e2e.XXXXXX")
   scratch=$sandbox_work/scratch
@@ -28,13 +29,13 @@ open_sandbox() {  # open_sandbox native|wine BUILD_DIR [BITS]
     native_registry=$sandbox_work/registry
     native_value=$native_registry/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/VisualStudio/8.0/InstallDir
   else
-    use_wine "$3"
+    # shellcheck source=cmake/build_facts.sh.in
+    source "$2/build_facts.sh"
+    use_wine "$bits"
     start_wine "$sandbox_work"
     tool_binary=$2/WizardSetup.exe
-    wine_helpers=$2/tests/wine
+    wine_helpers=$2/tests/e2e
     sandbox=$WINEPREFIX/drive_c/sandbox
-    tool_view=/reg:$3
-    if [ "$3" = 64 ]; then other_view=/reg:32; else other_view=/reg:64; fi
   fi
 }
 

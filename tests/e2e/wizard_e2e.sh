@@ -3,28 +3,33 @@
 # sandbox, and checks the exit status, the silence, and the whole file tree
 # afterwards: the six wizard files byte for byte, and nothing else changed.
 #
-#   wizard_e2e.sh native BUILD_DIR     the native tool with its POSIX
-#                                      stand-in
-#   wizard_e2e.sh wine BUILD_DIR VERSION BITS NEXT_VERSION
-#                                      WizardSetup.exe of that bitness (32:
-#                                      the product, 64: its twin) under Wine,
-#                                      in a private 64-bit prefix, run as an
-#                                      unprivileged user so that read-only
-#                                      files hold; also its MSI, upgraded to
-#                                      NEXT_VERSION. The product is skipped
-#                                      (77) where 32-bit code cannot run.
+#   wizard_e2e.sh native BUILD_DIR   the native tool with its POSIX stand-in
+#   wizard_e2e.sh wine BUILD_DIR     the WizardSetup.exe of that Windows build
+#                                    (the product, or its 64-bit twin) under
+#                                    Wine, in a private 64-bit prefix, run as
+#                                    an unprivileged user so that read-only
+#                                    files hold; also its MSI, upgraded to
+#                                    the next version. The product is
+#                                    skipped (77) where 32-bit code cannot
+#                                    run.
+# WIZARDSETUP_SCENARIO=TEXT runs only the scenarios whose names hold TEXT,
+# such as "switches in any case".
 set -u
-usage="usage: wizard_e2e.sh native BUILD_DIR | wine BUILD_DIR VERSION 32|64 NEXT_VERSION"
+usage="usage: wizard_e2e.sh native|wine BUILD_DIR"
 mode=${1:?$usage}
 build=$(cd "${2:?$usage}" && pwd)
-version=${3:-}
-bits=${4:-}
-next_version=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 samples=$here/../sample_wizards
+bits=""
+if [ "$mode" = wine ]; then
+  # shellcheck source=cmake/build_facts.sh.in
+  source "$build/build_facts.sh"
+fi
 
 # shellcheck source-path=SCRIPTDIR source=sandbox.sh
 source "$here/sandbox.sh"
+# shellcheck source-path=SCRIPTDIR source=expected_files.sh
+source "$here/expected_files.sh"
 if [ "$mode" = wine ] && [ "$bits" = 32 ] && ! i386_runs; then
   echo "SKIPPED: the 32-bit WizardSetup.exe is not run: $(i386_missing)"
   exit 77
@@ -36,24 +41,24 @@ if [ "$mode" = wine ] && [ "$(id -u)" -eq 0 ]; then
   staged=$(mktemp -d "${TMPDIR:-/tmp}/wizard-wine.XXXXXX")
   trap 'rm -rf "$staged"' EXIT
   trap 'exit 143' INT TERM
-  mkdir -p "$staged/e2e" "$staged/build/tests/wine" \
+  mkdir -p "$staged/e2e" "$staged/build/tests/e2e" \
     "$staged/build/tests/packages" "$staged/home"
   cp "$here"/*.sh "$staged/e2e/"
   cp -r "$samples" "$staged/"
-  cp "$build/WizardSetup.exe" "$build"/*.ico "$staged/build/"
-  cp "$build"/tests/wine/*.exe "$staged/build/tests/wine/"
+  cp "$build/WizardSetup.exe" "$build"/*.ico "$build/build_facts.sh" "$staged/build/"
+  cp "$build"/tests/e2e/*.exe "$staged/build/tests/e2e/"
   cp -r "$build"/tests/packages/*.msi "$build"/tests/packages/*-stage \
     "$staged/build/tests/packages/"
   chown -R 65534:65534 "$staged"
   setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -i PATH="$PATH" HOME="$staged/home" TMPDIR="$staged" \
     WIZARDSETUP_NO_I386="${WIZARDSETUP_NO_I386:-}" \
-    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build" "$version" "$bits" \
-    "$next_version"
+    WIZARDSETUP_SCENARIO="${WIZARDSETUP_SCENARIO:-}" \
+    bash "$staged/e2e/wizard_e2e.sh" wine "$staged/build"
   exit
 fi
 
-open_sandbox "$mode" "$build" "$bits"
+open_sandbox "$mode" "$build"
 trap close_sandbox EXIT
 trap 'exit 143' INT TERM
 runs=$tool_binary
@@ -63,10 +68,12 @@ echo "$mode suite runs $runs as $(id -un 2>/dev/null || echo "uid $(id -u)") (ui
 passed=0
 failed=0
 current=""
+selected=yes
 
 # --- reporting -------------------------------------------------------------
 
 check() {  # check DESCRIPTION COMMAND...
+  [ "$selected" = yes ] || return 0
   if "${@:2}"; then
     passed=$((passed + 1))
   else
@@ -75,23 +82,19 @@ check() {  # check DESCRIPTION COMMAND...
   fi
 }
 
-scenario() { current=$1; reset_sandbox; }
+# Each scenario starts from a fresh sandbox. One that WIZARDSETUP_SCENARIO
+# leaves out still sets its files up, but runs and checks nothing.
+scenario() {
+  current=$1
+  selected=yes
+  [[ $1 == *"${WIZARDSETUP_SCENARIO:-}"* ]] || selected=no
+  reset_sandbox
+}
 
 # --- expectations ----------------------------------------------------------
 
 wizard_files=(TaskWizard.ico TaskWizard.vsdir TaskWizard.vsz
               ComponentWizard.ico ComponentWizard.vsdir ComponentWizard.vsz)
-
-expected_record() {  # expected_record NAME
-  case $1 in
-    TaskWizard) printf '%s' 'TaskWizard.vsz| |Custom Task|1|Custom task for use in Integration Services packages.| |6777| |CustomTask' ;;
-    ComponentWizard) printf '%s' 'ComponentWizard.vsz| |Custom Data Flow Component|1|Custom data flow component for use in Integration Services packages.| |6777| |CustomComponent' ;;
-  esac
-}
-
-expected_launch_file() {  # expected_launch_file NAME TOOL_DIR
-  printf 'VSWIZARD 7.0\r\nWizard=VsWizard.VsWizardEngine.8.0\r\n\r\nParam="WIZARD_NAME = %s"\r\nParam="ABSOLUTE_PATH = %s%s"\r\nParam="FALLBACK_LCID = 1033"' "$1" "$2" "$1"
-}
 
 has_bytes() {  # has_bytes FILE < EXPECTED
   [ -f "$1" ] && cmp -s - "$1"
@@ -118,6 +121,7 @@ snapshot() {
 # and checks that it exits 0, prints nothing and changes nothing but the six
 # wizard files.
 run() {
+  [ "$selected" = yes ] || return 0
   local before after status
   before=$(snapshot)
   run_tool "$@" > "$scratch/stdout" 2> "$scratch/stderr"
@@ -238,12 +242,11 @@ msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
 # an action that fails, deferred, at SEQUENCE when CONDITION holds: the cmd
 # of the package's own bitness, which any host that runs the package runs.
 failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION
-  local template system=SystemFolder
-  [ "$bits" = 32 ] || system=System64Folder
+  local template
   template=$(msiinfo suminfo "$build/tests/packages/WizardSetup-$version.msi" | sed -n 's/^Template: //p')
   cp "$build/tests/packages/WizardSetup-$version.msi" "$1"
   msibuild "$1" \
-    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[$system]cmd.exe\" /c exit 1')" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[$system_folder]cmd.exe\" /c exit 1')" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)" \
     -s "WizardSetup that fails" WizardSetup "$template" "{$(cat /proc/sys/kernel/random/uuid)}"
 }
@@ -291,8 +294,6 @@ wine_scenarios() {
   check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
 
   scenario "MSI installs, upgrades, refuses a downgrade and removes"
-  local program_files='Program Files (x86)'
-  [ "$bits" = 64 ] && program_files='Program Files'
   installed="$WINEPREFIX/drive_c/$program_files/WizardSetup"
   installed_windows="C:\\$program_files\\WizardSetup\\"
   check "msiexec /i $version succeeds" msiexec_package /i "$version"

@@ -7,20 +7,11 @@
 # packages exist only with the wizard folders it was given; the test
 # packages are checked with the samples, under their own upgrade code.
 #
-#   check_release.sh BUILD_DIR VERSION "RELEASE_FILES" "TOOL_FILES"
-#                    WIZARDS_DIR|"" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE
-# RELEASE_FILES are the names SHA256SUMS must list; TOOL_FILES, those of the
-# tool folder's own files that every package carries.
+#   check_release.sh BUILD_DIR
 set -u
-usage="usage: check_release.sh BUILD_DIR VERSION RELEASE_FILES TOOL_FILES WIZARDS_DIR|\"\" UPGRADE_CODE SAMPLES_DIR TEST_UPGRADE_CODE"
-build=${1:?$usage}
-version=${2:?$usage}
-read -r -a release <<< "${3:?$usage}"
-read -r -a tool_files <<< "${4:?$usage}"
-wizards=${5?$usage}
-upgrade_code=${6:?$usage}
-samples=${7:?$usage}
-test_upgrade_code=${8:?$usage}
+build=${1:?usage: check_release.sh BUILD_DIR}
+# shellcheck source=cmake/build_facts.sh.in
+source "$build/build_facts.sh"
 exe=$build/WizardSetup.exe
 budget=24576
 failures=0
@@ -28,10 +19,10 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/wizard-release.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-format=$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')
-[ "$format" = pei-i386 ] || fail "not a 32-bit PE file: $format"
+format=$("$objdump" -f "$exe" | sed -n 's/.*file format //p')
+[ "$format" = "$pe_format" ] || fail "not a $bits-bit PE file: $format"
 
-imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' |
+imports=$("$objdump" -p "$exe" | sed -n 's/^\tDLL Name: //p' |
   tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
 [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL " ] ||
   fail "imports beyond the system DLLs: $imports"
@@ -56,9 +47,9 @@ for icon in "$build"/TaskWizard.ico "$build"/ComponentWizard.ico; do
 done
 
 (cd "$build" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-[ "$(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')" = "${release[*]} " ] ||
+[ "$(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')" = "${release_files[*]} " ] ||
   fail "SHA256SUMS lists $(cut -d' ' -f3 "$build/SHA256SUMS" | tr '\n' ' ')"
-if [ -z "$wizards" ]; then
+if [ -z "$wizards_dir" ]; then
   for package in "$build"/*.zip "$build"/*.msi; do
     [ ! -e "$package" ] || fail "${package##*/} made without the wizard folders"
   done
@@ -80,13 +71,13 @@ check_zip() {  # check_zip ZIP WIZARDS
 
 # The MSI's tables, read statically, so that what its installation does is
 # checked on machines where its msiexec round trip cannot run.
-check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE
+check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   local msi=$1 tab=$'\t' name=${1##*/}
   rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r' | LC_ALL=C sort; }
-  [ "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" = "Intel;1033" ] ||
-    fail "$name is not a 32-bit package"
-  rows Directory | grep -qx "INSTALLDIR${tab}ProgramFilesFolder${tab}WIZARD~1|WizardSetup" ||
-    fail "$name does not install into Program Files\\WizardSetup"
+  [ "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" = "$msi_platform;1033" ] ||
+    fail "$name is not a $bits-bit package"
+  rows Directory | grep -qx "INSTALLDIR${tab}${msi_program_files}${tab}WIZARD~1|WizardSetup" ||
+    fail "$name does not install into [$msi_program_files]\\WizardSetup"
   local names expected
   names=$(rows File | cut -f3 | sed 's/.*|//' | LC_ALL=C sort)
   expected=$(packed "$2" | sed 's|.*/||' | LC_ALL=C sort)
@@ -99,7 +90,7 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE
   # No component of the x64 package from the same source.
   local shared
   shared=$(comm -12 <(rows Component | cut -f2 | tr -d '{}' | LC_ALL=C sort) \
-    <(grep -o 'Guid="[^"]*"' "${msi%/*}/x64/${name%.msi}.wxs" | cut -d'"' -f2 | LC_ALL=C sort))
+    <(grep -o 'Guid="[^"]*"' "$4" | cut -d'"' -f2 | LC_ALL=C sort))
   [ -z "$shared" ] || fail "$name shares components with its x64 package: $shared"
   # Every name beside its 8.3 short name, unless it is one, and no short
   # name twice in a folder (a file's folder is its component's).
@@ -148,12 +139,13 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE
     fail "$name does not refuse a downgrade"
 }
 
-if [ -n "$wizards" ]; then
-  check_zip "$build/WizardSetup-$version.zip" "$wizards"
-  check_msi "$build/WizardSetup-$version.msi" "$wizards" "$upgrade_code"
+x64=$build/tests/release/x64
+if [ -n "$wizards_dir" ]; then
+  check_zip "$build/WizardSetup-$version.zip" "$wizards_dir"
+  check_msi "$build/WizardSetup-$version.msi" "$wizards_dir" "$upgrade_code" "$x64/release.wxs"
 fi
-check_zip "$build/tests/packages/WizardSetup-$version.zip" "$samples"
-check_msi "$build/tests/packages/WizardSetup-$version.msi" "$samples" "$test_upgrade_code"
+check_zip "$build/tests/packages/WizardSetup-$version.zip" "$samples_dir"
+check_msi "$build/tests/packages/WizardSetup-$version.msi" "$samples_dir" "$test_upgrade_code" "$x64/samples.wxs"
 [ "$test_upgrade_code" != "$upgrade_code" ] || fail "the test packages share the release's upgrade code"
 
 [ "$failures" -eq 0 ]

@@ -6,16 +6,14 @@
 # MSI, that a changed byte breaks them and that the MSI holds the signed
 # exe, and runs that exe once under Wine where it can run.
 #
-#   check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH SAMPLES_DIR
+#   check_rebuild.sh BUILD_DIR
 set -u
-usage="usage: check_rebuild.sh SOURCE_DIR BUILD_DIR PRESET EPOCH SAMPLES_DIR"
-source_dir=${1:?$usage}
-build=${2:?$usage}
-preset=${3:?$usage}
-export SOURCE_DATE_EPOCH=${4:?$usage}
-samples=${5:?$usage}
-# shellcheck source-path=SCRIPTDIR source=wine_host.sh
-source "$(dirname "$0")/wine_host.sh"
+build=${1:?usage: check_rebuild.sh BUILD_DIR}
+# shellcheck source=cmake/build_facts.sh.in
+source "$build/build_facts.sh"
+export SOURCE_DATE_EPOCH=$epoch
+# shellcheck source-path=SCRIPTDIR source=../e2e/wine_host.sh
+source "$(dirname "$0")/../e2e/wine_host.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-rebuild.XXXXXX")
 trap 'stop_wine; rm -rf "$work"' EXIT
 trap 'exit 143' INT TERM
@@ -25,19 +23,21 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 copy=$work/source
 mkdir "$copy"
 tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
-rebuilt=$copy/build/$preset
+rebuilt=$copy/build/release
+# Configured as this build was, from the copy's own sources.
 build_release() {
-  (cd "$copy" && cmake --preset "$preset" "$@") >"$work/log" 2>&1 &&
+  cmake -S "$copy" -B "$rebuilt" -G "$generator" -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$copy/${toolchain_file#"$source_dir"/}" \
+    -DCMAKE_BUILD_TYPE="$build_type" "$@" >"$work/log" 2>&1 &&
     cmake --build "$rebuilt" --target release >>"$work/log" 2>&1 ||
     { cat "$work/log"; exit 1; }
 }
 
-release_files=$(cd "$build" && ls WizardSetup.exe WizardSetup-*.zip WizardSetup-*.msi SHA256SUMS 2>/dev/null)
-build_release
-for file in $release_files; do
+build_release -DWIZARDSETUP_WIZARDS_DIR="$wizards_dir"
+for file in "${release_files[@]}" SHA256SUMS; do
   cmp -s "$build/$file" "$rebuilt/$file" || fail "$file differs when built again"
 done
-[ "$failures" -ne 0 ] || echo "built again in another folder: $(echo $release_files) the same"
+[ "$failures" -ne 0 ] || echo "built again in another folder: ${release_files[*]} SHA256SUMS the same"
 
 # A certificate made for this run: it is trusted only by the -CAfile given.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=WizardSetup test" \
@@ -47,7 +47,7 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
   -passout pass:throwaway -out "$work/cert.pfx"
 rm "$rebuilt/WizardSetup.exe"
 WIZARDSETUP_SIGN_PASSWORD=throwaway build_release \
-  -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx" -DWIZARDSETUP_WIZARDS_DIR="$samples"
+  -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx" -DWIZARDSETUP_WIZARDS_DIR="$samples_dir"
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
 for file in WizardSetup.exe $(cd "$rebuilt" && ls WizardSetup-*.msi); do
   verify "$rebuilt/$file" || fail "$file: no good SHA-256 signature"
