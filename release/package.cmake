@@ -68,7 +68,7 @@ execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
 # the exit status, as rollback actions, not impersonated. WizardSetup.exe as
 # the versioned file it is, so that an installer compares versions, not
 # hashes. An 8.3 short name beside every long one; no empty table, the
-# searched properties secure, and the columns' specifications.
+# searched properties secure, and the _Validation table.
 execute_process(COMMAND ${at_epoch} msibuild ${MSI}
   -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
   -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"

@@ -1,7 +1,7 @@
 #!/usr/bin/perl
 # Holds a package to the rules that Windows Installer's validation checks in
 # its tables, as read back with msiinfo: every column of every table has its
-# specification in _Validation, and every value keeps it (null, range, set,
+# row in _Validation, and every value keeps it (null, range, set,
 # category, foreign key); no table is empty; every property that AppSearch
 # or an upgrade search sets is secure. Prints a line for each fault, and
 # one for each package that keeps every rule.
@@ -53,31 +53,31 @@ sub keys_in {
 }
 
 sub check_value {
-  my ($where, $spec, $type, $value, $root_directory) = @_;
+  my ($where, $rule, $type, $value, $root_directory) = @_;
   if ($value eq '') {
-    fault("$where is null") if $spec->{Nullable} ne 'Y';
+    fault("$where is null") if $rule->{Nullable} ne 'Y';
     return;
   }
-  fault("$where: '$value' is not in the set $spec->{Set}")
-    if $spec->{Set} ne '' && !grep { $_ eq $value } split /;/, $spec->{Set};
+  fault("$where: '$value' is not in the set $rule->{Set}")
+    if $rule->{Set} ne '' && !grep { $_ eq $value } split /;/, $rule->{Set};
   if ($type =~ /^[iI]/) {
-    fault("$where: '$value' is not within [$spec->{MinValue}, $spec->{MaxValue}]")
-      if $value !~ /^-?\d+$/ || ($spec->{MinValue} ne '' && $value < $spec->{MinValue}) ||
-         ($spec->{MaxValue} ne '' && $value > $spec->{MaxValue});
+    fault("$where: '$value' is not within [$rule->{MinValue}, $rule->{MaxValue}]")
+      if $value !~ /^-?\d+$/ || ($rule->{MinValue} ne '' && $value < $rule->{MinValue}) ||
+         ($rule->{MaxValue} ne '' && $value > $rule->{MaxValue});
     return;
   }
-  my $category = $category{$spec->{Category}};
+  my $category = $category{$rule->{Category}};
   my $in_category = defined $category && $value =~ /^(?:$category)$/;
   $in_category ||= $root_directory;  # a root names the source folder, as it is
-  my $linked = $spec->{KeyTable} ne '' && keys_in($spec->{KeyTable}, $spec->{KeyColumn})->{$value};
-  if ($spec->{Category} eq 'Version') {
-    fault("$where: '$value' is neither a version nor a key of $spec->{KeyTable}")
+  my $linked = $rule->{KeyTable} ne '' && keys_in($rule->{KeyTable}, $rule->{KeyColumn})->{$value};
+  if ($rule->{Category} eq 'Version') {
+    fault("$where: '$value' is neither a version nor a key of $rule->{KeyTable}")
       unless $in_category || $linked;
     return;
   }
-  fault("$where: '$value' is not of the category $spec->{Category}") unless $in_category;
-  fault("$where: '$value' is not a key of $spec->{KeyTable}")
-    if $spec->{KeyTable} ne '' && !$linked;
+  fault("$where: '$value' is not of the category $rule->{Category}") unless $in_category;
+  fault("$where: '$value' is not a key of $rule->{KeyTable}")
+    if $rule->{KeyTable} ne '' && !$linked;
 }
 
 sub validate {
@@ -91,11 +91,11 @@ sub validate {
   }
   return fault('has no _Validation table') unless $tables{_Validation};
 
-  my %spec;
+  my %rule;
   for my $row (@{$tables{_Validation}{rows}}) {
     my %field;
     @field{@{$tables{_Validation}{columns}}} = @$row;
-    $spec{$field{Table}}{$field{Column}} = \%field;
+    $rule{$field{Table}}{$field{Column}} = \%field;
   }
 
   for my $name (sort keys %tables) {
@@ -103,25 +103,25 @@ sub validate {
     fault("the table $name is empty") unless @{$table->{rows}};
     my @columns = @{$table->{columns}};
     for my $i (0 .. $#columns) {
-      my $spec = $spec{$name}{$columns[$i]};
-      fault("$name.$columns[$i] has no specification in _Validation"), next unless $spec;
+      my $rule = $rule{$name}{$columns[$i]};
+      fault("$name.$columns[$i] has no row in _Validation"), next unless $rule;
       my $nullable = $table->{types}[$i] =~ /^[A-Z]/ ? 'Y' : 'N';
-      fault("$name.$columns[$i] is nullable '$nullable' but specified '$spec->{Nullable}'")
-        if $spec->{Nullable} ne $nullable;
-      # _Validation is the specification itself: a key table there may be a
+      fault("$name.$columns[$i] is nullable '$nullable' but specified '$rule->{Nullable}'")
+        if $rule->{Nullable} ne $nullable;
+      # _Validation holds the rules themselves: a key table there may be a
       # list, which Windows Installer does not hold to its own category.
       next if $name eq '_Validation';
       for my $row (@{$table->{rows}}) {
         my $root = $name eq 'Directory' && $columns[$i] eq 'DefaultDir' && $row->[1] eq '';
-        check_value("$name.$columns[$i] of $row->[0]", $spec, $table->{types}[$i], $row->[$i], $root);
+        check_value("$name.$columns[$i] of $row->[0]", $rule, $table->{types}[$i], $row->[$i], $root);
       }
     }
-    for my $column (sort keys %{$spec{$name} // {}}) {
+    for my $column (sort keys %{$rule{$name} // {}}) {
       fault("_Validation specifies $name.$column, which is not there")
         unless grep { $_ eq $column } @columns;
     }
   }
-  for my $name (sort grep { !$tables{$_} } keys %spec) {
+  for my $name (sort grep { !$tables{$_} } keys %rule) {
     fault("_Validation specifies the table $name, which is not there");
   }
 
