@@ -20,7 +20,6 @@ mode=${1:?$usage}
 build=$(cd "${2:?$usage}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 samples=$here/../sample_wizards
-bits=""
 if [ "$mode" = wine ]; then
   # shellcheck source=cmake/build_facts.sh.in
   source "$build/build_facts.sh"
@@ -83,11 +82,13 @@ check() {  # check DESCRIPTION COMMAND...
 }
 
 # Each scenario starts from a fresh sandbox. One that WIZARDSETUP_SCENARIO
-# leaves out still sets its files up, but runs and checks nothing.
+# leaves out still sets its files up, silently, but runs and checks nothing.
+exec 3>&2
 scenario() {
   current=$1
   selected=yes
   [[ $1 == *"${WIZARDSETUP_SCENARIO:-}"* ]] || selected=no
+  if [ "$selected" = yes ]; then exec 2>&3; else exec 2>/dev/null; fi
   reset_sandbox
 }
 
