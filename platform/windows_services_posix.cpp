@@ -2,17 +2,18 @@
 //
 // Paths: every backslash is a separator, and a file path must be absolute:
 // one that would lead below the current directory (such as "C:\IDE\", which
-// is absolute only on Windows) is refused. Registry: a directory tree below
+// is absolute only on Windows) is refused; its "." and ".." are worked out
+// from its text, as on Windows. Registry: a directory tree below
 // $WIZARDSETUP_REGISTRY, a key per directory and a value per regular file
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
 // root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY. Only regular
 // files are opened, and never with a wait: a FIFO or a device is refused as
 // Windows refuses what is not a file. A file open for writing holds an
-// exclusive flock(2) until it is closed, and another writer is refused
-// meanwhile, as Windows refuses a file open with share mode 0; where the file
-// system gives no locks, files are used unlocked. A write cut short by a
-// file-size limit fails as a write to a full disk does.
+// exclusive flock(2) until it is closed, and another writer, or a deletion,
+// is refused meanwhile, as Windows refuses a file open with share mode 0;
+// where the file system gives no locks, files are used unlocked. A write cut
+// short by a file-size limit fails as a write to a full disk does.
 //
 // Plain C library and system calls only, in bounded buffers: the native tool
 // needs no C++ runtime and starts as fast as a C program.
@@ -53,11 +54,40 @@ struct PosixPath {
   char text[PATH_MAX] = "";
 };
 
+// Works out "." and ".." in an absolute path from its text alone, as Windows
+// does before the file system sees a path: ".." drops the name before it and
+// never climbs above the root, whatever the folders on the way are (a link
+// into another tree, or missing). The result is never longer than the path.
+void ResolveDots(char* path) {
+  char* end = path;  // the resolved part, "" standing for the root
+  const char* name = path;
+  while (*name != '\0') {
+    while (*name == '/') ++name;
+    std::size_t length = 0;
+    while (name[length] != '\0' && name[length] != '/') ++length;
+    if (length == 2 && name[0] == '.' && name[1] == '.') {
+      while (end > path && *--end != '/') {
+      }
+    } else if (length > 0 && !(length == 1 && name[0] == '.')) {
+      *end++ = '/';
+      std::memmove(end, name, length);
+      end += length;
+    }
+    name += length;
+  }
+  if (end == path || name[-1] == '/') *end++ = '/';
+  *end = '\0';
+}
+
 // The path of a file call, refused (empty) unless it starts at the root: the
 // working directory plays no part in where the tool's files are.
 PosixPath FilePath(const char* windows_path) {
   PosixPath path(windows_path);
-  if (path.text[0] != '/') path.text[0] = '\0';
+  if (path.text[0] == '/') {
+    ResolveDots(path.text);
+  } else {
+    path.text[0] = '\0';
+  }
   return path;
 }
 
@@ -83,15 +113,6 @@ HANDLE ToHandle(int descriptor) {
 // nothing for the regular files that are all that is kept open.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-// A file just created can be read and written by its owner whatever the
-// umask, as Windows makes a new file normal and writable.
-bool MakeOwnerReadWrite(int descriptor, struct stat& status) {
-  constexpr mode_t kOwnerReadWrite = S_IRUSR | S_IWUSR;
-  if ((status.st_mode & kOwnerReadWrite) == kOwnerReadWrite) return true;
-  status.st_mode |= kOwnerReadWrite;
-  return fchmod(descriptor, status.st_mode & 07777) == 0;
-}
-
 // Only a lock held by another writer refuses the file, as a sharing
 // violation; a file system that gives no locks (NFS without a lock service)
 // leaves the file unlocked.
@@ -99,21 +120,27 @@ bool LockForWriting(int descriptor) {
   return flock(descriptor, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
-// A write past a file-size limit fails with EFBIG, as a write to a full disk
-// fails on Windows, rather than ending the process with SIGXFSZ.
-void FailWritesPastSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
+// The process's state from its start, set once before main: a file it creates
+// can be read and written by its owner from the instant it exists, whatever
+// umask it was started with, as Windows makes every new file writable, so a
+// run cut short leaves nothing a later run cannot replace; and a write past a
+// file-size limit fails with EFBIG, as a write to a full disk fails on
+// Windows, rather than ending the process with SIGXFSZ.
+[[gnu::constructor]] void SetStartUpState() {
+  umask(umask(0) & ~static_cast<mode_t>(S_IRWXU));
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 // Opens `path` for writing, creating it with `mode` unless `must_be_new`
 // asks it not to be there, locks it against other writers and empties it;
 // `status` then tells what it is.
 // Fails, leaving it untouched, when it is read-only, not a regular file, open
-// for writing elsewhere, or the file `source` (a copy onto itself). The size
-// is read under the lock, so a file another writer filled meanwhile is
-// emptied all the same. A file made here and then refused is removed again,
-// unless another writer holds it.
+// for writing elsewhere, deleted since it was opened, or the file `source` (a
+// copy onto itself). The size is read under the lock, so a file another
+// writer filled meanwhile is emptied all the same. A file made here and then
+// refused is removed again, unless another writer holds it.
 int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
                      const struct stat* source, struct stat& status) {
-  FailWritesPastSizeLimit();
   int descriptor = must_be_new ? -1 : open(path, O_WRONLY | kOpenFlags);
   const bool create = descriptor < 0 && (must_be_new || errno == ENOENT);
   if (create) {
@@ -124,8 +151,7 @@ int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
     close(descriptor);
     return -1;
   }
-  if (fstat(descriptor, &status) != 0 ||
-      (create && !MakeOwnerReadWrite(descriptor, status)) ||
+  if (fstat(descriptor, &status) != 0 || status.st_nlink == 0 ||
       !IsWritable(status) ||
       (source != nullptr && status.st_dev == source->st_dev &&
        status.st_ino == source->st_ino) ||
@@ -241,6 +267,9 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
   return copied;
 }
 
+// A file that another writer holds open is not deleted, as Windows refuses
+// to delete a file open without delete sharing. The lock taken to find out is
+// held until the name is gone, so no writer opens the file meanwhile.
 BOOL DeleteFileA(const char* file_name) {
   const PosixPath path = FilePath(file_name);
   struct stat status;
@@ -248,7 +277,11 @@ BOOL DeleteFileA(const char* file_name) {
       IsReadOnly(status)) {
     return FALSE;
   }
-  return unlink(path.text) == 0 ? TRUE : FALSE;
+  const int descriptor = open(path.text, O_RDONLY | O_NOFOLLOW | kOpenFlags);
+  const bool held = descriptor >= 0 && !LockForWriting(descriptor);
+  const bool deleted = !held && unlink(path.text) == 0;
+  if (descriptor >= 0) close(descriptor);
+  return deleted ? TRUE : FALSE;
 }
 
 HANDLE CreateFileA(const char* file_name, DWORD /*desired_access*/,

@@ -220,29 +220,6 @@ TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
   EXPECT_EQ("<missing>", Get("copy"));
 }
 
-TEST_F(PosixServicesTest, NewFilesAreReadableAndWritableWhateverTheUmask) {
-  Put("icon", "bytes");
-  for (const mode_t mask : {0277u, 0777u}) {
-    const mode_t usual = umask(mask);
-    const HANDLE file = Create("new");
-    const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
-                                  WindowsPath("copy").c_str(), FALSE);
-    umask(usual);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    CloseHandle(file);
-    EXPECT_NE(FALSE, copied);
-    EXPECT_EQ("bytes", Get("copy"));
-    EXPECT_EQ(0600u, Mode("new") & 0600u) << std::oct << mask;
-    EXPECT_EQ(0600u, Mode("copy") & 0600u) << std::oct << mask;
-
-    const HANDLE again = Create("new");
-    EXPECT_NE(INVALID_HANDLE_VALUE, again);
-    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
-    unlink(Path("new").c_str());
-    unlink(Path("copy").c_str());
-  }
-}
-
 TEST_F(PosixServicesTest, CopyTakesOnlyTheReadOnlyStateOfItsSource) {
   const mode_t usual = umask(022);
   for (const mode_t source : {06755u, 0777u, 01666u}) {
@@ -297,8 +274,9 @@ TEST_F(PosixServicesTest, FileSystemWithoutLocksStillTakesEveryFile) {
   EXPECT_EQ("bytes", Get("copy"));
 }
 
-// Another run fills the file between this one's open and its lock.
-TEST_F(PosixServicesTest, SizeIsReadUnderTheLock) {
+// Another run fills the file between this one's open and its lock, or
+// deletes it, which would leave this one writing into a file no one sees.
+TEST_F(PosixServicesTest, FileIsJudgedUnderTheLock) {
   Put("file", "");
   flock_hook = [this](int descriptor, int operation) {
     Put("file", "a longer file of another run");
@@ -310,6 +288,12 @@ TEST_F(PosixServicesTest, SizeIsReadUnderTheLock) {
   WriteFile(file, "short", 5, &written, nullptr);
   CloseHandle(file);
   EXPECT_EQ("short", Get("file"));
+
+  flock_hook = [this](int descriptor, int operation) {
+    unlink(Path("file").c_str());
+    return __real_flock(descriptor, operation);
+  };
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
 }
 
 TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
@@ -334,6 +318,30 @@ TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
   EXPECT_EQ("<missing>", Get("copy"));
 }
 
+// Windows works out "." and ".." before the file system sees the path: a
+// link or a missing folder on the way changes nothing, and no path climbs
+// above the root.
+TEST_F(PosixServicesTest, DotsAreWorkedOutFromThePathText) {
+  ASSERT_EQ(0, mkdir(Path("ide").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("other").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("other/deep").c_str(), 0755));
+  ASSERT_EQ(0, symlink(Path("other/deep").c_str(), Path("ide/link").c_str()));
+  std::string root_climb = WindowsPath("ide/file");
+  root_climb.insert(0, "\\..\\..\\..");
+  for (const std::string& written :
+       {WindowsPath("ide/missing/../file"), WindowsPath("ide/link/../file"),
+        WindowsPath("ide/./link/./..//file"), root_climb}) {
+    const HANDLE file = CreateFileA(written.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << written;
+    CloseHandle(file);
+    EXPECT_EQ("", Get("ide/file")) << written;
+    EXPECT_EQ("<missing>", Get("other/file")) << written;
+    EXPECT_NE(FALSE, DeleteFileA(written.c_str())) << written;
+    EXPECT_EQ("<missing>", Get("ide/file")) << written;
+  }
+}
+
 TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
   Put("icon", "bytes");
   const HANDLE first = Create("file");
@@ -344,6 +352,7 @@ TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
   EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
                              WindowsPath("file").c_str(), FALSE));
+  EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("file").c_str()));
   CloseHandle(first);
   EXPECT_EQ("first", Get("file"));
 

@@ -72,7 +72,7 @@ reset_sandbox() {
 }
 
 # An install directory of exactly LENGTH characters that leads to the IDE's
-# folder through a padding folder and "..".
+# folder through a padding folder, which need not exist, and "..".
 long_install_dir() {
   local ide="\\..\\VS8\\Common7\\IDE\\"
   local prefix
@@ -80,7 +80,6 @@ long_install_dir() {
   local pad_length=$(($1 - ${#prefix} - ${#ide}))
   local pad
   pad=$(head -c "$pad_length" /dev/zero | tr '\0' p)
-  mkdir -p "$sandbox/$pad"
   printf '%s' "$prefix$pad$ide"
 }
 
