@@ -10,9 +10,13 @@
 #   msi_validation.pl PACKAGE.msi SCRATCH_DIR
 use strict;
 use warnings;
+use File::Spec;
+use File::Temp qw(tempdir);
 
-my ($msi, $scratch) = @ARGV;
+my ($msi, $scratch) = map { File::Spec->rel2abs($_) } @ARGV;
 die "usage: msi_validation.pl PACKAGE.msi SCRATCH_DIR\n" unless $scratch;
+# msiinfo export writes a table's streams (Binary) into the current folder.
+chdir tempdir(CLEANUP => 1) or die "no scratch folder: $!\n";
 
 sub run { system(@_) == 0 or die "@_ failed\n" }
 

@@ -9,10 +9,14 @@
 #   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
 use strict;
 use warnings;
+use File::Spec;
+use File::Temp qw(tempdir);
 
 die "usage: validate_msi.pl PACKAGE.msi|FOLDER...\n" unless @ARGV;
-my @packages = map { -d $_ ? glob("$_/*.msi") : $_ } @ARGV;
+my @packages = map { File::Spec->rel2abs($_) } map { -d $_ ? glob("$_/*.msi") : $_ } @ARGV;
 die "validate_msi.pl: no package in @ARGV\n" unless @packages;
+# msiinfo export writes a table's streams (Binary) into the current folder.
+chdir tempdir(CLEANUP => 1) or die "no scratch folder: $!\n";
 my ($msi, $faults);
 sub fault { print "$msi: @_\n"; ++$faults }
 
