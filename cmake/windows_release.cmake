@@ -59,8 +59,13 @@ list(TRANSFORM WIZARDSETUP_TOOL_FILES REPLACE ":.*" ""
 set(WIZARDSETUP_SAMPLES_DIR ${PROJECT_SOURCE_DIR}/tests/sample_wizards)
 
 # Every time the packages carry: SOURCE_DATE_EPOCH, else the commit's time,
-# else 1980-01-01, the earliest a zip can hold.
+# else 1980-01-01, the earliest a zip can hold. A source archive made by git
+# has the commit's time in cmake/commit_time (export-subst); a clone asks git.
 set(WIZARDSETUP_EPOCH $ENV{SOURCE_DATE_EPOCH})
+if(NOT WIZARDSETUP_EPOCH)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/commit_time WIZARDSETUP_EPOCH
+    REGEX "^[0-9]+$")
+endif()
 if(NOT WIZARDSETUP_EPOCH)
   execute_process(COMMAND git log -1 --format=%ct
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
