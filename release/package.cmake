@@ -63,13 +63,16 @@ string(UUID package_code NAMESPACE ${UPGRADE_CODE} NAME "${content}"
 file(REMOVE ${MSI})
 execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
   WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
-# What wixl cannot write. Rollback actions: 3394 runs an exe from the
-# Binary table, 3410 an installed one; both deferred (in-script), ignoring
-# the exit status, as rollback actions, not impersonated. WizardSetup.exe as
+# What wixl cannot write. The older version's removal inside the
+# installation's transaction, right after InstallInitialize (1500). Rollback
+# actions: 3394 runs an exe from the Binary table, 3410 an installed one;
+# both deferred (in-script), ignoring the exit status, as rollback actions,
+# not impersonated. WizardSetup.exe as
 # the versioned file it is, so that an installer compares versions, not
 # hashes. An 8.3 short name beside every long one; no empty table, the
 # searched properties secure, and the _Validation table.
 execute_process(COMMAND ${at_epoch} msibuild ${MSI}
+  -q "UPDATE `InstallExecuteSequence` SET `Sequence`=1501 WHERE `Action`='RemoveExistingProducts'"
   -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
   -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"
   -q "UPDATE `File` SET `Version`='${EXE_VERSION}', `Language`='1033' WHERE `File`='WizardSetupExe'"

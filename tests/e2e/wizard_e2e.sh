@@ -255,13 +255,14 @@ msiexec_file() {  # msiexec_file /i|/x PACKAGE [PROPERTY=VALUE...]
 msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
   msiexec_file "$1" "$build/tests/packages/WizardSetup-$2.msi" "${@:3}"
 }
-# A copy of this version's package, under a package code of its own, with
-# an action that fails, deferred, at SEQUENCE when CONDITION holds: the cmd
-# of the package's own bitness, which any host that runs the package runs.
-failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION
-  local template
-  template=$(msiinfo suminfo "$build/tests/packages/WizardSetup-$version.msi" | sed -n 's/^Template: //p')
-  cp "$build/tests/packages/WizardSetup-$version.msi" "$1"
+# A copy of the package of VERSION (this one unless given), under a package
+# code of its own, with an action that fails, deferred, at SEQUENCE when
+# CONDITION holds: the cmd of the package's own bitness, which any host that
+# runs the package runs.
+failing_copy() {  # failing_copy PACKAGE SEQUENCE CONDITION [VERSION]
+  local template source=$build/tests/packages/WizardSetup-${4:-$version}.msi
+  template=$(msiinfo suminfo "$source" | sed -n 's/^Template: //p')
+  cp "$source" "$1"
   msibuild "$1" \
     -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 3106, 'INSTALLDIR', '\"[$system_folder]cmd.exe\" /c exit 1')" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)" \
@@ -338,6 +339,15 @@ wine_scenarios() {
   check "nothing registered after the failed installation" [ -z "$(registered)" ]
   check "no tool folder after the failed installation" absent "$installed"
   expect_none_of_the_six
+
+  # Windows Installer then puts the older version back as well; Wine does
+  # not, but shows that the rollback leaves the six files it needs.
+  scenario "MSI keeps the wizard files when an upgrade fails after /install"
+  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  failing_copy "$scratch/fails.msi" 4003 'NOT REMOVE' "$next_version"
+  check "msiexec /i of a failing $next_version fails" fails msiexec_file /i "$scratch/fails.msi"
+  tool_dir=$(echo "$build"/tests/packages/*-stage/"WizardSetup-$version") \
+    expect_installed "$installed_windows"
 
   # Wine then drops the product's registration, where Windows keeps it.
   scenario "MSI rolls back a removal that fails after /uninstall"

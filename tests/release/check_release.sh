@@ -120,8 +120,14 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   order=$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1,2 |
     grep -E '^(AppSearch|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize)\b' |
     tr '\t\n' ' ;')
-  [ "$order" = 'AppSearch ;LaunchConditions ;CostFinalize ;SetInstallLocation ;InstallValidate ;RemoveExistingProducts ;InstallInitialize ;RollbackUninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
+  [ "$order" = 'AppSearch ;LaunchConditions ;CostFinalize ;SetInstallLocation ;InstallValidate ;InstallInitialize ;RemoveExistingProducts ;RollbackUninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE AND NOT WIX_UPGRADE_DETECTED;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
     fail "$name's installation runs: $order"
+  # An upgrade removes the older version first thing inside its own
+  # transaction, so that a failure puts it back, and copies every file,
+  # as the older one's are still there when it decides which to copy.
+  [ "$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1 | grep -x -A 1 InstallInitialize | tr '\n' ' ')" = "InstallInitialize RemoveExistingProducts " ] ||
+    fail "$name does not remove an older version right after InstallInitialize"
+  rows Property | grep -qx "REINSTALLMODE${tab}amus" || fail "$name does not copy every file"
   # Visual Studio 8.0's InstallDir, read raw (2) in the 32-bit view, must be
   # there for a first installation.
   [ "$(rows RegLocator)" = "VisualStudio8InstallDir${tab}2${tab}SOFTWARE\\Microsoft\\VisualStudio\\8.0${tab}InstallDir${tab}2" ] &&
