@@ -11,7 +11,9 @@
 #                      says no anywhere.
 #   i386_missing       one line: why they do not
 #   wine32_note        where scripts/install-deps remembers why wine32:i386
-#                      cannot be installed, so that no later run tries again
+#                      cannot be installed, so that no later run tries again:
+#                      below $WIZARDSETUP_STATE_DIR, by default
+#                      /var/lib/wizardsetup
 #   windows_host       what this host runs of the tool under Wine: the product
 #                      where 32-bit code runs, else its 64-bit twin. Sets
 #                      host_bits (32|64), host_preset (windows|windows64) and
