@@ -71,7 +71,12 @@ i386_missing() {
   elif [ ! -e "$wine32_loader" ]; then
     echo "the i386 Wine (wine32:i386) is not installed: scripts/install-deps all installs it"
   else
-    echo "the i386 Wine cannot start ($("$wine32_loader" --version 2>&1 | tail -n 1 | sed 's/^.*line [0-9]*: //'))"
+    local said
+    said=$("$wine32_loader" --version 2>&1 | tail -n 1 | sed 's/^.*line [0-9]*: //')
+    case $said in
+      *"Exec format error"*) echo "this machine does not run 32-bit x86 code (the i386 Wine: $said)" ;;
+      *) echo "the i386 Wine cannot start ($said)" ;;
+    esac
   fi
 }
 
