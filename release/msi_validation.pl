@@ -10,10 +10,10 @@
 #   msi_validation.pl PACKAGE.msi SCRATCH_DIR
 use strict;
 use warnings;
-use File::Spec;
+use Cwd qw(abs_path);
 use File::Temp qw(tempdir);
 
-my ($msi, $scratch) = map { File::Spec->rel2abs($_) } @ARGV;
+my ($msi, $scratch) = map { abs_path($_) } @ARGV;
 die "usage: msi_validation.pl PACKAGE.msi SCRATCH_DIR\n" unless $scratch;
 # msiinfo export writes a table's streams (Binary) into the current folder.
 chdir tempdir(CLEANUP => 1) or die "no scratch folder: $!\n";

@@ -9,11 +9,11 @@
 #   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
 use strict;
 use warnings;
-use File::Spec;
+use Cwd qw(abs_path);
 use File::Temp qw(tempdir);
 
 die "usage: validate_msi.pl PACKAGE.msi|FOLDER...\n" unless @ARGV;
-my @packages = map { File::Spec->rel2abs($_) } map { -d $_ ? glob("$_/*.msi") : $_ } @ARGV;
+my @packages = map { abs_path($_) } map { -d $_ ? glob("$_/*.msi") : $_ } @ARGV;
 die "validate_msi.pl: no package in @ARGV\n" unless @packages;
 # msiinfo export writes a table's streams (Binary) into the current folder.
 chdir tempdir(CLEANUP => 1) or die "no scratch folder: $!\n";
