@@ -280,11 +280,13 @@ msi_state() {
   registered
   find "$installed" "$wizard_dir" -type f -exec md5sum {} + | sort
 }
+# The tool folder as the package VERSION packs it.
+packed_tool_dir() { echo "$build"/tests/packages/*-stage/"WizardSetup-$1"; }
 # The tool folder installed as the package VERSION packed it, file by file
 # and nothing else, and the six files naming it.
 expect_msi_installed() {  # expect_msi_installed VERSION
   local stage file
-  stage=$(echo "$build"/tests/packages/*-stage/"WizardSetup-$1")
+  stage=$(packed_tool_dir "$1")
   while read -r file; do
     check "$file installed" cmp -s "$installed/$file" "$stage/$file"
   done < <(cd "$stage" && find . -type f | LC_ALL=C sort)
@@ -346,8 +348,7 @@ wine_scenarios() {
   check "msiexec /i $version succeeds" msiexec_package /i "$version"
   failing_copy "$scratch/fails.msi" 4003 'NOT REMOVE' "$next_version"
   check "msiexec /i of a failing $next_version fails" fails msiexec_file /i "$scratch/fails.msi"
-  tool_dir=$(echo "$build"/tests/packages/*-stage/"WizardSetup-$version") \
-    expect_installed "$installed_windows"
+  tool_dir=$(packed_tool_dir "$version") expect_installed "$installed_windows"
 
   # Wine then drops the product's registration, where Windows keeps it.
   scenario "MSI rolls back a removal that fails after /uninstall"
