@@ -120,12 +120,6 @@ Media|DiskPrompt|Y|||||Text||Name of the disk, for the prompt to insert it
 Media|Cabinet|Y|||||Cabinet||Cabinet holding the files; # for one embedded
 Media|VolumeLabel|Y|||||Text||Label of the volume
 Media|Source|Y|||||Property||Property holding the cabinet's location
-MsiFileHash|File_|N|||File|1|Identifier||The file hashed
-MsiFileHash|Options|N|0|0|||||Options of the hash
-MsiFileHash|HashPart1|N|||||||First 32 bits of the MD5 hash
-MsiFileHash|HashPart2|N|||||||Second 32 bits of the MD5 hash
-MsiFileHash|HashPart3|N|||||||Third 32 bits of the MD5 hash
-MsiFileHash|HashPart4|N|||||||Fourth 32 bits of the MD5 hash
 Property|Property|N|||||Identifier||Name of the property
 Property|Value|N|||||Text||Value of the property, never empty
 RegLocator|Signature_|N|||||Identifier||Key of the search, and the signature it may name

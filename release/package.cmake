@@ -64,19 +64,24 @@ file(REMOVE ${MSI})
 execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
   WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
 # What wixl cannot write. The older version's removal inside the
-# installation's transaction, right after InstallInitialize (1500). Rollback
-# actions: 3394 runs an exe from the Binary table, 3410 an installed one;
-# both deferred (in-script), ignoring the exit status, as rollback actions,
-# not impersonated. WizardSetup.exe as
-# the versioned file it is, so that an installer compares versions, not
-# hashes. An 8.3 short name beside every long one; no empty table, the
-# searched properties secure, and the _Validation table.
+# installation's transaction, right after InstallInitialize (1500). Windows
+# Installer decides which files to copy before that removal runs, against
+# the older version's files, and a file it leaves because an equal one is
+# there goes with them. So none may count as equal: WizardSetup.exe carries
+# its version, which rises with every version of the product, and no file a
+# hash (MsiFileHash), by which an unchanged unversioned file would be left;
+# such a file is then copied unless it was edited since it was installed.
+# Rollback actions: 3394 runs an exe from the Binary table, 3410 an
+# installed one; both deferred (in-script), ignoring the exit status, as
+# rollback actions, not impersonated. An 8.3 short name beside every long
+# one; no empty table, the searched properties secure, and the _Validation
+# table.
 execute_process(COMMAND ${at_epoch} msibuild ${MSI}
   -q "UPDATE `InstallExecuteSequence` SET `Sequence`=1501 WHERE `Action`='RemoveExistingProducts'"
   -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
   -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"
   -q "UPDATE `File` SET `Version`='${EXE_VERSION}', `Language`='1033' WHERE `File`='WizardSetupExe'"
-  -q "DELETE FROM `MsiFileHash` WHERE `File_`='WizardSetupExe'"
+  -q "DROP TABLE `MsiFileHash`"
   COMMAND_ERROR_IS_FATAL ANY)
 foreach(fix short_names msi_validation)
   execute_process(COMMAND ${at_epoch} perl

@@ -3,8 +3,9 @@
 # its tables, as read back with msiinfo: every column of every table has its
 # row in _Validation, and every value keeps it (null, range, set,
 # category, foreign key); no table is empty; every property that AppSearch
-# or an upgrade search sets is secure. Prints a line for each fault, and
-# one for each package that keeps every rule.
+# or an upgrade search sets is secure; no property that binds every later
+# operation of the product is set in the package. Prints a line for each
+# fault, and one for each package that keeps every rule.
 #
 #   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
 use strict;
@@ -134,6 +135,12 @@ sub validate {
   for my $searched ((map { $_->[0] } @{$tables{AppSearch}{rows} // []}),
                     (map { $_->[6] } @{$tables{Upgrade}{rows} // []})) {
     fault("$searched is set by a search but not in SecureCustomProperties") unless $secure{$searched};
+  }
+  # What to reinstall, add or remove, and how, is said on a command line
+  # (ICE40, ICE87): in the package it would bind every repair and patch too.
+  for my $name (qw(REINSTALLMODE REINSTALL ADDLOCAL ADDSOURCE ADDDEFAULT REMOVE ADVERTISE
+                   COMPADDLOCAL COMPADDSOURCE FILEADDLOCAL FILEADDSOURCE FILEADDDEFAULT)) {
+    fault("the Property table sets $name, which belongs on a command line") if exists $property{$name};
   }
 }
 
