@@ -2,18 +2,18 @@
 //
 // Paths: every backslash is a separator, and a file path must be absolute:
 // one that would lead below the current directory (such as "C:\IDE\", which
-// is absolute only on Windows) is refused; its "." and ".." are worked out
-// from its text, as on Windows. Registry: a directory tree below
+// is absolute only on Windows) is refused; its names are worked out from its
+// text as Windows does (ResolveNames). Registry: a directory tree below
 // $WIZARDSETUP_REGISTRY, a key per directory and a value per regular file
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
 // root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY. Only regular
-// files are opened, and never with a wait: a FIFO or a device is refused as
-// Windows refuses what is not a file. A file open for writing holds an
-// exclusive flock(2) until it is closed, and another writer, or a deletion,
-// is refused meanwhile, as Windows refuses a file open with share mode 0;
-// where the file system gives no locks, files are used unlocked. A write cut
-// short by a file-size limit fails as a write to a full disk does.
+// files are opened, and never with a wait: a FIFO or a device is refused, and
+// not deleted, as Windows refuses what is not a file. A file open for writing
+// holds an exclusive flock(2) until it is closed, and another writer, or a
+// deletion, is refused meanwhile, as Windows refuses a file open with share
+// mode 0; where the file system gives no locks, files are used unlocked. A
+// write cut short by a file-size limit fails as a write to a full disk does.
 //
 // Plain C library and system calls only, in bounded buffers: the native tool
 // needs no C++ runtime and starts as fast as a C program.
@@ -54,24 +54,48 @@ struct PosixPath {
   char text[PATH_MAX] = "";
 };
 
-// Works out "." and ".." in an absolute path from its text alone, as Windows
-// does before the file system sees a path: ".." drops the name before it and
-// never climbs above the root, whatever the folders on the way are (a link
-// into another tree, or missing). The result is never longer than the path.
-void ResolveDots(char* path) {
-  char* end = path;  // the resolved part, "" standing for the root
+// A name as Windows keeps it: a folder's loses one trailing dot ("VS8." is
+// "VS8"), the last one all its trailing dots and blanks; a name of dots
+// alone is kept whole.
+std::size_t KeptLength(const char* name, std::size_t length, bool folder) {
+  if (std::strspn(name, ".") >= length) return length;
+  if (folder) return name[length - 1] == '.' ? length - 1 : length;
+  while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) {
+    --length;
+  }
+  return length;
+}
+
+// Works out the names of an absolute path from its text alone, as Windows
+// does before the file system sees a path: empty names and "." are dropped,
+// ".." drops the name before it whatever the folders on the way are (a link
+// into another tree, or missing), and names lose their trailing dots as
+// KeptLength says. ".." never climbs above the root: "/", or the server and
+// share of a network path ("//server/share"). The result is never longer
+// than the path.
+void ResolveNames(char* path) {
+  char* end = path;   // the resolved part, "" standing for the root
+  char* root = path;  // where ".." stops
+  int root_names = path[1] == '/' && path[2] != '/' ? 2 : 0;
   const char* name = path;
   while (*name != '\0') {
     while (*name == '/') ++name;
-    std::size_t length = 0;
-    while (name[length] != '\0' && name[length] != '/') ++length;
-    if (length == 2 && name[0] == '.' && name[1] == '.') {
-      while (end > path && *--end != '/') {
+    const std::size_t length = std::strcspn(name, "/");
+    std::size_t kept = length;
+    if (root_names == 0 && length <= 2 && std::strspn(name, ".") == length) {
+      if (length == 2) {
+        while (end > root && *--end != '/') {
+        }
       }
-    } else if (length > 0 && !(length == 1 && name[0] == '.')) {
+      kept = 0;
+    } else if (root_names == 0) {
+      kept = KeptLength(name, length, name[length] == '/');
+    }
+    if (kept > 0) {
       *end++ = '/';
-      std::memmove(end, name, length);
-      end += length;
+      std::memmove(end, name, kept);
+      end += kept;
+      if (root_names > 0 && --root_names == 0) root = end;
     }
     name += length;
   }
@@ -84,7 +108,7 @@ void ResolveDots(char* path) {
 PosixPath FilePath(const char* windows_path) {
   PosixPath path(windows_path);
   if (path.text[0] == '/') {
-    ResolveDots(path.text);
+    ResolveNames(path.text);
   } else {
     path.text[0] = '\0';
   }
@@ -109,9 +133,28 @@ HANDLE ToHandle(int descriptor) {
   return reinterpret_cast<HANDLE>(std::intptr_t{descriptor} + 1);
 }
 
-// O_NONBLOCK keeps a FIFO or a device from making open() wait; it changes
-// nothing for the regular files that are all that is kept open.
+// O_NONBLOCK keeps open() from waiting on a FIFO put in place of a file just
+// after it was looked at; it changes nothing for a regular file.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// Opens `path` only when it is a regular file: opening a FIFO would release a
+// peer waiting on it, and opening a device may start it.
+int OpenRegularFile(const char* path, int flags) {
+  struct stat status;
+  if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+  return open(path, flags | kOpenFlags);
+}
+
+// Removes `path` only while it names the file open as `descriptor`: once that
+// file is deleted, the name may be another run's.
+void RemoveIfStillNamed(const char* path, int descriptor) {
+  struct stat own;
+  struct stat named;
+  if (fstat(descriptor, &own) == 0 && lstat(path, &named) == 0 &&
+      own.st_dev == named.st_dev && own.st_ino == named.st_ino) {
+    unlink(path);
+  }
+}
 
 // Only a lock held by another writer refuses the file, as a sharing
 // violation; a file system that gives no locks (NFS without a lock service)
@@ -131,21 +174,25 @@ bool LockForWriting(int descriptor) {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// Opens `path` for writing, creating it with `mode` unless `must_be_new`
-// asks it not to be there, locks it against other writers and empties it;
-// `status` then tells what it is.
+// Opens `path` for writing, creating it with `mode` when it is not there (and
+// only then, if `must_be_new`), locks it against other writers and empties
+// it; `status` then tells what it is.
 // Fails, leaving it untouched, when it is read-only, not a regular file, open
 // for writing elsewhere, deleted since it was opened, or the file `source` (a
 // copy onto itself). The size is read under the lock, so a file another
 // writer filled meanwhile is emptied all the same. A file made here and then
-// refused is removed again, unless another writer holds it.
+// refused is removed again, unless another writer holds it or its name has
+// passed to another file.
 int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
                      const struct stat* source, struct stat& status) {
-  int descriptor = must_be_new ? -1 : open(path, O_WRONLY | kOpenFlags);
-  const bool create = descriptor < 0 && (must_be_new || errno == ENOENT);
-  if (create) {
-    descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode);
+  const bool exists = stat(path, &status) == 0;
+  if (exists ? must_be_new || !S_ISREG(status.st_mode) : errno != ENOENT) {
+    return -1;
   }
+  const bool create = !exists;
+  const int descriptor =
+      create ? open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode)
+             : open(path, O_WRONLY | kOpenFlags);
   if (descriptor < 0) return -1;
   if (!LockForWriting(descriptor)) {
     close(descriptor);
@@ -156,7 +203,7 @@ int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
       (source != nullptr && status.st_dev == source->st_dev &&
        status.st_ino == source->st_ino) ||
       (status.st_size > 0 && ftruncate(descriptor, 0) != 0)) {
-    if (create) unlink(path);
+    if (create) RemoveIfStillNamed(path, descriptor);
     close(descriptor);
     return -1;
   }
@@ -226,7 +273,7 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
     return ERROR_FILE_NOT_FOUND;
   }
-  const int descriptor = open(path, O_RDONLY | kOpenFlags);
+  const int descriptor = OpenRegularFile(path, O_RDONLY);
   if (descriptor < 0) return ERROR_FILE_NOT_FOUND;
   struct stat status;
   LONG result = ERROR_FILE_NOT_FOUND;
@@ -268,19 +315,25 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
 }
 
 // A file that another writer holds open is not deleted, as Windows refuses
-// to delete a file open without delete sharing. The lock taken to find out is
-// held until the name is gone, so no writer opens the file meanwhile.
+// to delete a file open without delete sharing. The lock taken to find out,
+// through a descriptor for reading or, where this user may only write the
+// file, for writing, is held until the name is gone, so no writer opens the
+// file meanwhile; a file this user may neither read nor write is not
+// deleted. A link is deleted itself, never opened, and what is neither a link
+// nor a regular file is left alone.
 BOOL DeleteFileA(const char* file_name) {
   const PosixPath path = FilePath(file_name);
   struct stat status;
-  if (lstat(path.text, &status) != 0 || S_ISDIR(status.st_mode) ||
-      IsReadOnly(status)) {
-    return FALSE;
+  if (lstat(path.text, &status) != 0) return FALSE;
+  if (S_ISLNK(status.st_mode)) return unlink(path.text) == 0 ? TRUE : FALSE;
+  if (!IsWritable(status)) return FALSE;
+  int descriptor = open(path.text, O_RDONLY | O_NOFOLLOW | kOpenFlags);
+  if (descriptor < 0 && errno == EACCES) {
+    descriptor = open(path.text, O_WRONLY | O_NOFOLLOW | kOpenFlags);
   }
-  const int descriptor = open(path.text, O_RDONLY | O_NOFOLLOW | kOpenFlags);
-  const bool held = descriptor >= 0 && !LockForWriting(descriptor);
-  const bool deleted = !held && unlink(path.text) == 0;
-  if (descriptor >= 0) close(descriptor);
+  if (descriptor < 0) return FALSE;
+  const bool deleted = LockForWriting(descriptor) && unlink(path.text) == 0;
+  close(descriptor);
   return deleted ? TRUE : FALSE;
 }
 
@@ -310,7 +363,7 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const int source = open(FilePath(existing_file).text, O_RDONLY | kOpenFlags);
+  const int source = OpenRegularFile(FilePath(existing_file).text, O_RDONLY);
   if (source < 0) return FALSE;
   struct stat status;
   bool copied = false;

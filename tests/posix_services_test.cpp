@@ -275,7 +275,8 @@ TEST_F(PosixServicesTest, FileSystemWithoutLocksStillTakesEveryFile) {
 }
 
 // Another run fills the file between this one's open and its lock, or
-// deletes it, which would leave this one writing into a file no one sees.
+// deletes the file this one made and writes its own in its place, which this
+// one must neither write into nor remove.
 TEST_F(PosixServicesTest, FileIsJudgedUnderTheLock) {
   Put("file", "");
   flock_hook = [this](int descriptor, int operation) {
@@ -289,11 +290,14 @@ TEST_F(PosixServicesTest, FileIsJudgedUnderTheLock) {
   CloseHandle(file);
   EXPECT_EQ("short", Get("file"));
 
+  unlink(Path("file").c_str());
   flock_hook = [this](int descriptor, int operation) {
     unlink(Path("file").c_str());
+    Put("file", "a third run's file");
     return __real_flock(descriptor, operation);
   };
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
+  EXPECT_EQ("a third run's file", Get("file"));
 }
 
 TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
@@ -328,9 +332,12 @@ TEST_F(PosixServicesTest, DotsAreWorkedOutFromThePathText) {
   ASSERT_EQ(0, symlink(Path("other/deep").c_str(), Path("ide/link").c_str()));
   std::string root_climb = WindowsPath("ide/file");
   root_climb.insert(0, "\\..\\..\\..");
+  // The first two names of a network path are its root.
+  const std::string share_climb = "\\" + WindowsPath("../../ide/file");
   for (const std::string& written :
        {WindowsPath("ide/missing/../file"), WindowsPath("ide/link/../file"),
-        WindowsPath("ide/./link/./..//file"), root_climb}) {
+        WindowsPath("ide/./link/./..//file"), root_climb, share_climb,
+        WindowsPath("ide./file"), WindowsPath("ide/file. .")}) {
     const HANDLE file = CreateFileA(written.c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << written;
@@ -353,6 +360,20 @@ TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
   EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
                              WindowsPath("file").c_str(), FALSE));
   EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("file").c_str()));
+  // Nor by a user who may write it but not read it.
+  ASSERT_EQ(0, chmod(Path("file").c_str(), 0222));
+  ASSERT_EQ(0, chmod(root_.c_str(), 0777));
+  const pid_t other_user = fork();
+  if (other_user == 0) {
+    _exit((getuid() != 0 || setuid(65534) == 0) &&
+                  DeleteFileA(WindowsPath("file").c_str()) == FALSE
+              ? 0
+              : 1);
+  }
+  int status = -1;
+  waitpid(other_user, &status, 0);
+  EXPECT_EQ(0, status);
+  ASSERT_EQ(0, chmod(Path("file").c_str(), 0644));
   CloseHandle(first);
   EXPECT_EQ("first", Get("file"));
 
