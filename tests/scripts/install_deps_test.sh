@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # scripts/install-deps against a fake apt-get, dpkg, id and sudo: it waits
-# for another package manager's lock and names one held too long, stops at
-# once without root or sudo, keeps DEBIAN_FRONTEND across sudo, and where
-# wine32:i386 cannot be installed says why once, removes the i386
-# architecture it added and tries no more.
+# for another package manager's lock, for whole seconds only, and names one
+# held too long; stops at once without root or a sudo that needs no prompt;
+# keeps DEBIAN_FRONTEND across sudo; where wine32:i386 cannot be installed
+# says why once, and tries no more only where a later run would fail too;
+# and leaves the architectures as it found them whichever way it stops.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../e2e/wine_host.sh
@@ -18,8 +19,8 @@ check() {  # check DESCRIPTION COMMAND...
 
 # The machine's own commands but sudo; the fakes keep their state in $FAKE.
 mkdir "$work/system" "$work/fakes"
-for command in bash env grep sed cut sort paste mktemp rm chmod cat sleep tail tee mkdir dirname; do
-  ln -s "$(command -v "$command")" "$work/system/"
+for command in bash env grep sed cut sort paste mktemp rm chmod cat sleep tail tee mkdir dirname true; do
+  ln -s "$(type -P "$command")" "$work/system/"
 done
 fake() { printf '#!/bin/bash\n%s\n' "$2" > "$work/fakes/$1"; chmod +x "$work/fakes/$1"; }
 fake apt-get 'echo "${DEBIAN_FRONTEND:-} $*" >> "$FAKE/calls"
@@ -28,7 +29,10 @@ if [ "$locked" -gt 0 ]; then
   echo $((locked - 1)) > "$FAKE/locked"
   echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 42 (unattended-upgr)"; exit 100
 fi
-[[ " $* " != *" wine32:i386 "* ]] || { echo " wine32:i386 : Depends: libwine:i386 but it is not going to be installed"; exit 100; }'
+[ ! -e "$FAKE/interrupt" ] || [[ " $* " != *" install "* ]] || kill -INT "$PPID" $$
+while read -r package said; do
+  [[ " $* " != *" $package "* ]] || { echo "$said"; exit 100; }
+done < "$FAKE/fails"'
 fake dpkg 'case $1 in
   --print-foreign-architectures) cat "$FAKE/arches" ;;
   --add-architecture) echo "$2" >> "$FAKE/arches" ;;
@@ -36,13 +40,17 @@ fake dpkg 'case $1 in
 esac'
 fake dpkg-query '! grep -qx "$3" "$FAKE/missing" && echo "install ok installed"'
 fake id 'echo "$FAKE_UID"'
-fake sudo 'exec env -i PATH="$PATH" FAKE="$FAKE" "$@"'  # env_reset
+fake sudo '[ "$1" != -n ] || shift
+[[ " $* " != *" $(cat "$FAKE/refused") "* ]] || { echo "sudo: a password is required"; exit 1; }
+exec env -i PATH="$PATH" FAKE="$FAKE" "$@"'  # env_reset
 
-machine() {  # machine NAME MISSING_PACKAGE LOCKED_CALLS [sudo]
+machine() {  # machine NAME MISSING_PACKAGES LOCKED_CALLS [sudo [REFUSED_COMMAND]]
   export FAKE=$work/$1
   mkdir -p "$FAKE/bin"
-  echo "$2" > "$FAKE/missing"
+  printf '%s\n' $2 > "$FAKE/missing"
   echo "$3" > "$FAKE/locked"
+  echo "${5:-none}" > "$FAKE/refused"
+  echo "wine32:i386  wine32:i386 : Depends: libwine:i386 but it is not going to be installed" > "$FAKE/fails"
   : > "$FAKE/arches"
   cp "$work"/fakes/{apt-get,dpkg,dpkg-query,id} "$FAKE/bin/"
   [ -z "${4:-}" ] || cp "$work/fakes/sudo" "$FAKE/bin/"
@@ -56,10 +64,13 @@ install_deps() {  # install_deps GROUP: its words in $FAKE/out
 ran() { [ "$status" -eq "$1" ] && [ "$(grep -c '' "$FAKE/calls")" -eq "$2" ]; }  # ran STATUS APT_CALLS
 said() { grep -q "$1" "$FAKE/out"; }
 
-machine locked strace 4 sudo
+machine locked strace 2 sudo
 FAKE_UID=1000 WIZARDSETUP_LOCK_WAIT=10 install_deps native
-check "a lock held for 4 s is waited for" ran 0 6
+check "a lock held for 2 s is waited for" ran 0 4
 check "DEBIAN_FRONTEND kept across sudo" [ -z "$(grep -v '^noninteractive ' "$FAKE/calls")" ]
+FAKE_UID=0 WIZARDSETUP_LOCK_WAIT=5m install_deps native
+check "a lock wait of 5m is refused at once, in one line" ran 2 0
+check "a lock wait of 5m is named" [ "$(cat "$FAKE/out")" = "install-deps: WIZARDSETUP_LOCK_WAIT is '5m', not a whole number of seconds" ]
 
 machine held strace 99
 FAKE_UID=0 WIZARDSETUP_LOCK_WAIT=0 install_deps native
@@ -69,7 +80,11 @@ check "a lock held too long is named" said 'lock-frontend. It is held by process
 machine unprivileged strace 0
 FAKE_UID=1000 install_deps native
 check "no root and no sudo stops it at once" ran 1 0
-check "no root and no sudo is said" said 'not root and has no sudo'
+check "no root and no sudo is said" said 'not root and cannot use sudo without a prompt (there is no sudo)'
+machine prompting strace 0 sudo true
+FAKE_UID=1000 install_deps native
+check "a sudo that would prompt stops it at once, in one line" ran 1 0
+check "a sudo that would prompt is said" [ "$(grep -c 'needs root.*sudo: a password is required' "$FAKE/out")" -eq 1 ]
 
 if i386_kernel; then
   machine skewed wine32:i386 0
@@ -80,6 +95,23 @@ if i386_kernel; then
   FAKE_UID=0 install_deps all
   check "wine32:i386 is not tried again" ran 0 0
   check "wine32:i386 is not said again" [ ! -s "$FAKE/out" ]
+
+  machine fetching wine32:i386 0
+  echo "wine32:i386 E: Unable to fetch some archives, maybe run apt-get update or try with --fix-missing?" > "$FAKE/fails"
+  FAKE_UID=0 install_deps all
+  check "a wine32:i386 download that fails is no failure" ran 0 2
+  check "a wine32:i386 download that fails is said to pass" said 'try again later: E: Unable to fetch'
+  FAKE_UID=0 install_deps all
+  check "a wine32:i386 download that failed is tried again" ran 0 2
+
+  for way_out in apt-get sudo SIGINT; do
+    machine "stopped-by-$way_out" "strace wine32:i386" 0 sudo "$([ "$way_out" != sudo ] || echo apt-get)"
+    [ "$way_out" != apt-get ] || echo "strace E: Unable to locate package strace" > "$FAKE/fails"
+    [ "$way_out" != SIGINT ] || touch "$FAKE/interrupt"
+    FAKE_UID=1000 install_deps all
+    check "a set-up stopped by $way_out fails" [ "$status" -ne 0 ]
+    check "a set-up stopped by $way_out leaves the architectures as they were" [ ! -s "$FAKE/arches" ]
+  done
 else
   echo "the wine32:i386 cases are left out: $i386_kernel_says"
 fi
