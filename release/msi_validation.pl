@@ -127,6 +127,12 @@ RegLocator|Root|N|0|3|||||Predefined root key
 RegLocator|Key|N|||||RegPath||Registry key read
 RegLocator|Name|Y|||||Formatted||Registry value read
 RegLocator|Type|Y|0|18|||||What the value is: a folder, a file or raw data, and its view
+Registry|Registry|N|||||Identifier||Key of the registry entry
+Registry|Root|N|-1|3|||||Predefined root key
+Registry|Key|N|||||RegPath||Registry key written
+Registry|Name|Y|||||Formatted||Registry value written
+Registry|Value|Y|||||Formatted||Data written
+Registry|Component_|N|||Component|1|Identifier||Component that writes the entry
 Upgrade|UpgradeCode|N|||||Guid||Upgrade code of the products searched for
 Upgrade|VersionMin|Y|||||Text||Least version of the products searched for
 Upgrade|VersionMax|Y|||||Text||Greatest version of the products searched for

@@ -287,6 +287,11 @@ msi_state() {
   registered
   find "$installed" "$wizard_dir" -type f -exec md5sum {} + | sort
 }
+# Where expect_msi_installed looks for the tool folder: PATH below C:\.
+tool_folder() {
+  installed="$WINEPREFIX/drive_c/$1"
+  installed_windows="C:\\${1//\//\\}\\"
+}
 # The tool folder as the package VERSION packs it.
 packed_tool_dir() { echo "$build"/tests/packages/*-stage/"WizardSetup-$1"; }
 # The tool folder installed as the package VERSION packed it, file by file
@@ -308,10 +313,9 @@ wine_scenarios() {
   run /install
   expect_none_of_the_six
 
-  scenario "MSI installs, upgrades, refuses a downgrade and removes"
-  installed="$WINEPREFIX/drive_c/$program_files/WizardSetup"
-  installed_windows="C:\\$program_files\\WizardSetup\\"
-  check "msiexec /i $version succeeds" msiexec_package /i "$version"
+  scenario "MSI installs, upgrades in the folder it was given, refuses a downgrade and removes"
+  tool_folder "Wizard Tools"
+  check "msiexec /i $version into $installed_windows succeeds" msiexec_package /i "$version" "INSTALLDIR=$installed_windows"
   check "one product registered: $version" [ "$(registered)" = "$version " ]
   expect_msi_installed "$version"
   check "msiexec /i $next_version succeeds" msiexec_package /i "$next_version"
@@ -328,21 +332,27 @@ wine_scenarios() {
   check "other wizard kept" [ -f "$wizard_dir/Other.vsdir" ]
 
   scenario "MSI needs Visual Studio 8.0 to install"
+  tool_folder "$program_files/WizardSetup"
   remove_visual_studio_key
   check "msiexec /i without Visual Studio fails" fails msiexec_package /i "$version"
   check "nothing registered without Visual Studio" [ -z "$(registered)" ]
   check "no tool folder without Visual Studio" absent "$installed"
 
-  scenario "MSI repair brings back a deleted wizard file"
+  scenario "MSI repair brings back a deleted wizard file, and an upgrade goes where it is told"
   check "msiexec /i $version succeeds" msiexec_package /i "$version"
   rm "$wizard_dir/TaskWizard.vsz"
   check "msiexec repair succeeds" msiexec_package /i "$version" REINSTALL=ALL REINSTALLMODE=omus
   expect_msi_installed "$version"
+  tool_folder "Moved Wizards"
+  check "msiexec /i $next_version into $installed_windows succeeds" msiexec_package /i "$next_version" "INSTALLDIR=$installed_windows"
+  expect_msi_installed "$next_version"
+  check "the older tool folder removed" absent "$WINEPREFIX/drive_c/$program_files/WizardSetup"
   remove_visual_studio_key
-  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$version"
+  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$next_version"
   check "tool folder removed without Visual Studio" absent "$installed"
 
   scenario "MSI rolls back an installation that fails after /install"
+  tool_folder "$program_files/WizardSetup"
   failing_copy "$scratch/fails.msi" 4003 'NOT REMOVE'
   check "msiexec /i fails" fails msiexec_file /i "$scratch/fails.msi"
   check "nothing registered after the failed installation" [ -z "$(registered)" ]

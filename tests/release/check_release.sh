@@ -83,10 +83,17 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   expected=$(packed "$2" | sed 's|.*/||' | LC_ALL=C sort)
   [ "$names" = "$expected" ] || fail "$name holds: $names"
   # Each file its own component, and that component's key path, so that a
-  # repair brings back any file that is missing.
+  # repair brings back any file that is missing; the one component keyed by
+  # a registry entry (attribute 4) keeps the tool folder it was given.
   [ "$(rows File | cut -f1,2 | sed 's/\(.*\)\t\(.*\)/\2\t\1/' | LC_ALL=C sort)" = \
-    "$(rows Component | cut -f1,6 | LC_ALL=C sort)" ] ||
+    "$(rows Component | awk -F "$tab" '$4 % 8 < 4' | cut -f1,6 | LC_ALL=C sort)" ] ||
     fail "$name has a component that is not one file, its key path"
+  local kept="SOFTWARE\\WizardSetup${tab}InstallDir"
+  rows Component | grep -q "^ToolFolderValue${tab}{[-0-9A-F]*}${tab}INSTALLDIR${tab}4${tab}${tab}reg" &&
+    [ "$(rows Registry | cut -f2-6)" = "2${tab}${kept}${tab}[INSTALLDIR]${tab}ToolFolderValue" ] &&
+    rows RegLocator | grep -qxF "KeptToolFolder${tab}2${tab}${kept}${tab}2" &&
+    rows AppSearch | grep -qx "WIZARDSETUP_FOLDER${tab}KeptToolFolder" ||
+    fail "$name does not keep the tool folder it was given"
   # No component of the x64 package from the same source.
   local shared
   shared=$(comm -12 <(rows Component | cut -f2 | tr -d '{}' | LC_ALL=C sort) \
@@ -113,24 +120,27 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   # checked; 3154: the same with its status ignored; 3410: that as a
   # rollback action; 3394: a rollback action running the exe in the Binary
   # table, which must be WizardSetup.exe; 51: a property set.
-  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  RollbackInstallWizards 3394 WizardSetupBinary /uninstall  RollbackUninstallWizards 3410 WizardSetupExe /install  SetInstallLocation 51 ARPINSTALLLOCATION [INSTALLDIR]  UninstallWizards 3154 WizardSetupExe /uninstall  " ] ||
+  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  RollbackInstallWizards 3394 WizardSetupBinary /uninstall  RollbackUninstallWizards 3410 WizardSetupExe /install  SetInstallLocation 51 ARPINSTALLLOCATION [INSTALLDIR]  UninstallWizards 3154 WizardSetupExe /uninstall  UseKeptToolFolder 51 INSTALLDIR [WIZARDSETUP_FOLDER]  " ] ||
     fail "$name's custom actions: $(rows CustomAction)"
   msiinfo extract "$msi" Binary.WizardSetupBinary > "$scratch/binary.exe"
   cmp -s "$scratch/binary.exe" "$exe" || fail "$name's Binary table does not hold WizardSetup.exe"
-  local order
-  order=$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1,2 |
-    grep -E '^(AppSearch|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize)\b' |
-    tr '\t\n' ' ;')
-  [ "$order" = 'AppSearch ;LaunchConditions ;CostFinalize ;SetInstallLocation ;InstallValidate ;InstallInitialize ;RemoveExistingProducts ;RollbackUninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE AND NOT WIX_UPGRADE_DETECTED;InstallWizards NOT REMOVE;InstallFinalize ;' ] ||
-    fail "$name's installation runs: $order"
+  order() {  # order SEQUENCE: the actions that matter, with their conditions
+    rows "$1" | sort -t "$tab" -k3n | cut -f1,2 |
+      grep -E '^(AppSearch|UseKeptToolFolder|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize)\b' |
+      tr '\t\n' ' ;'
+  }
+  local kept_first='AppSearch ;UseKeptToolFolder WIZARDSETUP_FOLDER AND NOT INSTALLDIR;LaunchConditions ;CostFinalize ;'
+  [ "$(order InstallExecuteSequence)" = "$kept_first"'SetInstallLocation ;InstallValidate ;InstallInitialize ;RemoveExistingProducts ;RollbackUninstallWizards REMOVE="ALL";UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE AND NOT WIX_UPGRADE_DETECTED;InstallWizards NOT REMOVE;InstallFinalize ;' ] &&
+    [ "$(order InstallUISequence)" = "$kept_first" ] ||
+    fail "$name's installation runs: $(order InstallExecuteSequence) and with a UI first: $(order InstallUISequence)"
   # An upgrade removes the older version first thing inside its own
   # transaction, so that a failure puts it back.
   [ "$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1 | grep -x -A 1 InstallInitialize | tr '\n' ' ')" = "InstallInitialize RemoveExistingProducts " ] ||
     fail "$name does not remove an older version right after InstallInitialize"
   # Visual Studio 8.0's InstallDir, read raw (2) in the 32-bit view, must be
   # there for a first installation.
-  [ "$(rows RegLocator)" = "VisualStudio8InstallDir${tab}2${tab}SOFTWARE\\Microsoft\\VisualStudio\\8.0${tab}InstallDir${tab}2" ] &&
-    [ "$(rows AppSearch)" = "VISUALSTUDIO8${tab}VisualStudio8InstallDir" ] &&
+  rows RegLocator | grep -qxF "VisualStudio8InstallDir${tab}2${tab}SOFTWARE\\Microsoft\\VisualStudio\\8.0${tab}InstallDir${tab}2" &&
+    rows AppSearch | grep -qx "VISUALSTUDIO8${tab}VisualStudio8InstallDir" &&
     rows LaunchCondition | grep -q "^Installed OR VISUALSTUDIO8${tab}WizardSetup needs Visual Studio 8.0" ||
     fail "$name does not require Visual Studio 8.0: $(rows RegLocator) $(rows LaunchCondition)"
   rows Property | grep -qx "ARPNOMODIFY${tab}1" && ! rows Property | grep -q '^ARPNOREPAIR' ||
