@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release files again from a copy of the sources, in another
 # folder and at another time, and checks that they are the same bytes as
-# BUILD_DIR's. The copy is made as a source release is, by git archive,
-# and takes its time from what the archive carries (cmake/commit_time). Then signs that build, packed with the sample wizard folders,
+# BUILD_DIR's, and so are the tests' packages of this version, which carry
+# its time even where the release has none. The copy is made as a source
+# release is, by git archive, and takes its time from what the archive
+# carries (cmake/commit_time). Then signs that build, packed with the sample wizard folders,
 # with a throw-away certificate, checks the signatures of the exe and the
 # MSI, that a changed byte breaks them and that the MSI holds the signed
 # exe, and runs that exe once under Wine where it can run.
@@ -37,19 +39,20 @@ else
 fi
 rebuilt=$copy/build/release
 # Configured as this build was, from the copy's own sources.
-build_release() {
-  cmake -S "$copy" -B "$rebuilt" -G "$generator" -DBUILD_TESTING=OFF \
+build_release() {  # build_release TARGETS CMAKE_OPTIONS...
+  cmake -S "$copy" -B "$rebuilt" -G "$generator" \
     -DCMAKE_TOOLCHAIN_FILE="$copy/${toolchain_file#"$source_dir"/}" \
-    -DCMAKE_BUILD_TYPE="$build_type" "$@" >"$work/log" 2>&1 &&
-    cmake --build "$rebuilt" --target release >>"$work/log" 2>&1 ||
+    -DCMAKE_BUILD_TYPE="$build_type" "${@:2}" >"$work/log" 2>&1 &&
+    cmake --build "$rebuilt" --target $1 >>"$work/log" 2>&1 ||
     { cat "$work/log"; exit 1; }
 }
 
-build_release -DWIZARDSETUP_WIZARDS_DIR="$wizards_dir"
-for file in "${release_files[@]}" SHA256SUMS; do
+packages=(tests/packages/WizardSetup-"$version".{msi,zip})
+build_release "release sample_package" -DWIZARDSETUP_WIZARDS_DIR="$wizards_dir"
+for file in "${release_files[@]}" SHA256SUMS "${packages[@]}"; do
   cmp -s "$build/$file" "$rebuilt/$file" || fail "$file differs when built again"
 done
-[ "$failures" -ne 0 ] || echo "built again in another folder $made: ${release_files[*]} SHA256SUMS the same"
+[ "$failures" -ne 0 ] || echo "built again in another folder $made: ${release_files[*]} SHA256SUMS ${packages[*]} the same"
 
 # A certificate made for this run: it is trusted only by the -CAfile given.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=WizardSetup test" \
@@ -58,7 +61,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=WizardSetup test" \
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
   -passout pass:throwaway -out "$work/cert.pfx"
 rm "$rebuilt/WizardSetup.exe"
-WIZARDSETUP_SIGN_PASSWORD=throwaway build_release \
+WIZARDSETUP_SIGN_PASSWORD=throwaway build_release release \
   -DWIZARDSETUP_SIGN_PKCS12="$work/cert.pfx" -DWIZARDSETUP_WIZARDS_DIR="$samples_dir"
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
 for file in WizardSetup.exe $(cd "$rebuilt" && ls WizardSetup-*.msi); do
