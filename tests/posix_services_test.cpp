@@ -1,7 +1,7 @@
 // The POSIX stand-in of the Windows services, against a real directory.
 #include <fcntl.h>
-#include <limits.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -73,6 +73,12 @@ class PosixServicesTest : public ::testing::Test {
   HANDLE Create(const std::string& name) const {
     return CreateFileA(WindowsPath(name).c_str(), GENERIC_WRITE, 0, nullptr,
                        CREATE_ALWAYS, 0, nullptr);
+  }
+  BOOL Copy(const std::string& from, const std::string& to) const {
+    return CopyFileA(WindowsPath(from).c_str(), WindowsPath(to).c_str(), FALSE);
+  }
+  BOOL Delete(const std::string& name) const {
+    return DeleteFileA(WindowsPath(name).c_str());
   }
   void MakeReadOnly(const std::string& name) const {
     ASSERT_EQ(0, chmod(Path(name).c_str(), 0444));
@@ -155,10 +161,9 @@ TEST_F(PosixServicesTest, ReadOnlyFileIsNeitherDeletedNorOverwritten) {
   Put("source", "new");
   MakeReadOnly("locked");
 
-  EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("locked").c_str()));
+  EXPECT_EQ(FALSE, Delete("locked"));
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("locked"));
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("source").c_str(),
-                             WindowsPath("locked").c_str(), FALSE));
+  EXPECT_EQ(FALSE, Copy("source", "locked"));
   EXPECT_EQ("kept", Get("locked"));
 }
 
@@ -167,8 +172,7 @@ TEST_F(PosixServicesTest, CopyReplacesTargetAndKeepsSourceAttributes) {
   Put("target", "older and longer bytes");
   MakeReadOnly("source");
 
-  EXPECT_NE(FALSE, CopyFileA(WindowsPath("source").c_str(),
-                             WindowsPath("target").c_str(), FALSE));
+  EXPECT_NE(FALSE, Copy("source", "target"));
   EXPECT_EQ("icon bytes", Get("target"));
   struct stat status;
   ASSERT_EQ(0, stat(Path("target").c_str(), &status));
@@ -177,20 +181,18 @@ TEST_F(PosixServicesTest, CopyReplacesTargetAndKeepsSourceAttributes) {
 
 TEST_F(PosixServicesTest, CopyRefusesMissingSourceAndCopyOntoItself) {
   Put("icon", "bytes");
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("missing").c_str(),
-                             WindowsPath("target").c_str(), FALSE));
+  EXPECT_EQ(FALSE, Copy("missing", "target"));
   EXPECT_EQ("<missing>", Get("target"));
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
-                             WindowsPath("icon").c_str(), FALSE));
+  EXPECT_EQ(FALSE, Copy("icon", "icon"));
   EXPECT_EQ("bytes", Get("icon"));
 }
 
 TEST_F(PosixServicesTest, DeleteRemovesFilesOnly) {
   Put("file", "x");
   ASSERT_EQ(0, mkdir(Path("folder").c_str(), 0755));
-  EXPECT_NE(FALSE, DeleteFileA(WindowsPath("file").c_str()));
-  EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("file").c_str()));
-  EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("folder").c_str()));
+  EXPECT_NE(FALSE, Delete("file"));
+  EXPECT_EQ(FALSE, Delete("file"));
+  EXPECT_EQ(FALSE, Delete("folder"));
   EXPECT_EQ("<missing>", Get("file"));
 }
 
@@ -204,10 +206,8 @@ TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
   alarm(10);  // a wait in open() ends the test as a failure
 
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("fifo"));
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("fifo").c_str(),
-                             WindowsPath("copy").c_str(), FALSE));
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
-                             WindowsPath("fifo").c_str(), FALSE));
+  EXPECT_EQ(FALSE, Copy("fifo", "copy"));
+  EXPECT_EQ(FALSE, Copy("icon", "fifo"));
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS,
             RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", &key));
@@ -225,8 +225,7 @@ TEST_F(PosixServicesTest, CopyTakesOnlyTheReadOnlyStateOfItsSource) {
   for (const mode_t source : {06755u, 0777u, 01666u}) {
     Put("icon", "bytes");
     ASSERT_EQ(0, chmod(Path("icon").c_str(), source));
-    EXPECT_NE(FALSE, CopyFileA(WindowsPath("icon").c_str(),
-                               WindowsPath("copy").c_str(), FALSE));
+    EXPECT_NE(FALSE, Copy("icon", "copy"));
     EXPECT_EQ(0644u, Mode("copy")) << std::oct << source;
     unlink(Path("icon").c_str());
     unlink(Path("copy").c_str());
@@ -241,12 +240,11 @@ TEST_F(PosixServicesTest, WriteBeyondTheFileSizeLimitFailsAndTheRunGoesOn) {
   if (child == 0) {
     const rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
-    const BOOL copied = CopyFileA(WindowsPath("icon").c_str(),
-                                  WindowsPath("copy").c_str(), FALSE);
+    const BOOL copied = Copy("icon", "copy");
     const HANDLE file = Create("file");
     DWORD written = 0;
-    const BOOL wrote = WriteFile(file, std::string(8192, 'f').data(), 8192,
-                                 &written, nullptr);
+    const BOOL wrote =
+        WriteFile(file, std::string(8192, 'f').data(), 8192, &written, nullptr);
     _exit(copied == FALSE && wrote == FALSE ? 0 : 1);
   }
   int status = 0;
@@ -269,8 +267,7 @@ TEST_F(PosixServicesTest, FileSystemWithoutLocksStillTakesEveryFile) {
     CloseHandle(file);
     EXPECT_EQ("written", Get(name));
   }
-  EXPECT_NE(FALSE, CopyFileA(WindowsPath("icon").c_str(),
-                             WindowsPath("copy").c_str(), FALSE));
+  EXPECT_NE(FALSE, Copy("icon", "copy"));
   EXPECT_EQ("bytes", Get("copy"));
 }
 
@@ -309,10 +306,9 @@ TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
   Put("icon", "bytes");
 
   EXPECT_EQ(INVALID_HANDLE_VALUE,
-            CreateFileA("C:\\new", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        0, nullptr));
-  EXPECT_EQ(FALSE,
-            CopyFileA(WindowsPath("icon").c_str(), "C:\\copy", FALSE));
+            CreateFileA("C:\\new", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                        nullptr));
+  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(), "C:\\copy", FALSE));
   EXPECT_EQ(FALSE, CopyFileA("C:\\kept", WindowsPath("copy").c_str(), FALSE));
   EXPECT_EQ(FALSE, DeleteFileA("C:\\kept"));
   ASSERT_EQ(0, chdir(usual));
@@ -357,23 +353,14 @@ TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
   WriteFile(first, "first", 5, &written, nullptr);
 
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
-  EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(),
-                             WindowsPath("file").c_str(), FALSE));
-  EXPECT_EQ(FALSE, DeleteFileA(WindowsPath("file").c_str()));
-  // Nor by a user who may write it but not read it.
-  ASSERT_EQ(0, chmod(Path("file").c_str(), 0222));
-  ASSERT_EQ(0, chmod(root_.c_str(), 0777));
-  const pid_t other_user = fork();
-  if (other_user == 0) {
-    _exit((getuid() != 0 || setuid(65534) == 0) &&
-                  DeleteFileA(WindowsPath("file").c_str()) == FALSE
-              ? 0
-              : 1);
-  }
-  int status = -1;
-  waitpid(other_user, &status, 0);
-  EXPECT_EQ(0, status);
-  ASSERT_EQ(0, chmod(Path("file").c_str(), 0644));
+  EXPECT_EQ(FALSE, Copy("icon", "file"));
+  EXPECT_EQ(FALSE, Delete("file"));
+  // Nor by a user who may write it but not read it (root reads anything).
+  ASSERT_EQ(0, chmod(Path("file").c_str(), 0222) | chmod(root_.c_str(), 0777));
+  const uid_t user = geteuid();
+  ASSERT_EQ(0, user == 0 ? seteuid(65534) : 0);
+  EXPECT_EQ(FALSE, Delete("file"));
+  ASSERT_EQ(0, seteuid(user) | chmod(Path("file").c_str(), 0644));
   CloseHandle(first);
   EXPECT_EQ("first", Get("file"));
 

@@ -135,22 +135,24 @@ run() {
   [ "$before" = "$after" ] || diff <(echo "$before") <(echo "$after") | head -n 8
 }
 
-expect_installed() {  # expect_installed [TOOL_DIR]
-  local tool=${1:-$tool_dir_windows}
-  local wizard
-  for wizard in TaskWizard ComponentWizard; do
-    check "$wizard.ico is the tool's icon" has_bytes "$wizard_dir/$wizard.ico" < "$tool_dir/$wizard.ico"
-    check "$wizard.vsdir bytes" has_bytes "$wizard_dir/$wizard.vsdir" < <(expected_record $wizard)
-    check "$wizard.vsz bytes" has_bytes "$wizard_dir/$wizard.vsz" < <(expected_launch_file $wizard "$tool")
-  done
-}
-
-expect_none_of_the_six() {
+# Each named wizard file holds what /install writes there: the tool's icon,
+# the directory record, or the launch file naming $launch_tool (the tool
+# folder unless set); each name after a dash is absent.
+expect_files() {  # expect_files [-]NAME...
   local name
-  for name in "${wizard_files[@]}"; do
-    check "$name absent" absent "$wizard_dir/$name"
+  for name in "$@"; do
+    case $name in
+      -*) check "${name#-} absent" absent "$wizard_dir/${name#-}" ;;
+      *.ico) check "$name is the tool's icon" has_bytes "$wizard_dir/$name" < "$tool_dir/$name" ;;
+      *.vsdir) check "$name bytes" has_bytes "$wizard_dir/$name" < <(expected_record "${name%.*}") ;;
+      *) check "$name bytes" has_bytes "$wizard_dir/$name" < <(expected_launch_file "${name%.*}" "${launch_tool:-$tool_dir_windows}") ;;
+    esac
   done
 }
+expect_installed() { launch_tool=${1:-} expect_files "${wizard_files[@]}"; }  # [TOOL_DIR]
+expect_none_of_the_six() { expect_files "${wizard_files[@]/#/-}"; }
+descriptors_only=(-TaskWizard.ico TaskWizard.vsdir TaskWizard.vsz -ComponentWizard.ico
+  ComponentWizard.vsdir ComponentWizard.vsz)
 
 # Holds a wizard file open with no sharing from another process (natively,
 # flock(1) takes the lock a writer holds) while the tool runs with the given
@@ -200,11 +202,7 @@ native_scenarios() {
   mkfifo "$wizard_dir/TaskWizard.vsz"
   (exec 3> "$wizard_dir/TaskWizard.vsz" && touch "$scratch/opened") &
   TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /install
-  check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
-  check "ComponentWizard.vsdir bytes" has_bytes "$wizard_dir/ComponentWizard.vsdir" < <(expected_record ComponentWizard)
-  check "ComponentWizard.vsz bytes" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
-  check "TaskWizard.ico copied" has_bytes "$wizard_dir/TaskWizard.ico" < "$tool_dir/TaskWizard.ico"
-  check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+  expect_files TaskWizard.ico TaskWizard.vsdir ComponentWizard.ico ComponentWizard.vsdir ComponentWizard.vsz
   TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /uninstall
   check "TaskWizard.vsz still a FIFO" [ -p "$wizard_dir/TaskWizard.vsz" ]
   check "TaskWizard.vsz never opened" absent "$scratch/opened"
@@ -477,11 +475,7 @@ expect_installed
 scenario "missing icons still give the four descriptors"
 rm "$tool_dir/TaskWizard.ico" "$tool_dir/ComponentWizard.ico"
 run /install
-for wizard in TaskWizard ComponentWizard; do
-  check "$wizard.ico absent" absent "$wizard_dir/$wizard.ico"
-  check "$wizard.vsdir bytes" has_bytes "$wizard_dir/$wizard.vsdir" < <(expected_record $wizard)
-  check "$wizard.vsz bytes" has_bytes "$wizard_dir/$wizard.vsz" < <(expected_launch_file $wizard "$tool_dir_windows")
-done
+expect_files "${descriptors_only[@]}"
 
 scenario "missing wizard folder is not created"
 rm -r "$wizard_dir"
@@ -498,30 +492,21 @@ chmod u+w "$tool_dir/TaskWizard.ico"
 echo "a newer icon" > "$tool_dir/TaskWizard.ico"
 run /uninstall
 check "read-only copy kept" has_bytes "$wizard_dir/TaskWizard.ico" < "$scratch/first.ico"
-check "ComponentWizard.ico deleted" absent "$wizard_dir/ComponentWizard.ico"
-check "TaskWizard.vsz deleted" absent "$wizard_dir/TaskWizard.vsz"
+expect_files -ComponentWizard.ico -TaskWizard.vsz
 run /install
 check "read-only copy not replaced" has_bytes "$wizard_dir/TaskWizard.ico" < "$scratch/first.ico"
-check "ComponentWizard.vsz written" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
+expect_files ComponentWizard.vsz
 
 scenario "descriptor held open by another program"
 printf 'held content' > "$wizard_dir/TaskWizard.vsz"
 run_while_held TaskWizard.vsz /install
 check "held TaskWizard.vsz untouched" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
-check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
-check "ComponentWizard.vsz names its folder" has_bytes "$wizard_dir/ComponentWizard.vsz" < <(expected_launch_file ComponentWizard "$tool_dir_windows")
-check "ComponentWizard.ico copied" has_bytes "$wizard_dir/ComponentWizard.ico" < "$tool_dir/ComponentWizard.ico"
+expect_files TaskWizard.vsdir ComponentWizard.vsz ComponentWizard.ico
 run_while_held TaskWizard.vsz /uninstall
 check "held TaskWizard.vsz not deleted" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'held content')
-check "ComponentWizard.vsz deleted" absent "$wizard_dir/ComponentWizard.vsz"
-check "TaskWizard.ico deleted" absent "$wizard_dir/TaskWizard.ico"
+expect_files -ComponentWizard.vsz -TaskWizard.ico
 
-scenario "InstallDir naming a folder with a trailing dot"
-set_install_dir "${install_dir_windows/VS8/VS8.}"
-run /install
-expect_installed
-
-scenario "IDE folder linked into another tree, or missing"
+scenario "IDE folder linked into another tree, or missing below a folder named with a trailing dot"
 mkdir -p "$sandbox/Other/Deep/IDE" "$sandbox/Other/VC#/CSharpProjects"
 printf 'another product' > "$sandbox/Other/VC#/CSharpProjects/TaskWizard.vsz"
 rm -r "$sandbox/VS8/Common7/IDE"
@@ -531,6 +516,7 @@ expect_installed
 run /uninstall
 expect_none_of_the_six
 rm "$sandbox/VS8/Common7/IDE"
+set_install_dir "${install_dir_windows/VS8/VS8.}"
 run /install
 expect_installed
 
@@ -542,20 +528,14 @@ expect_installed
 scenario "tool folder longer than 260 characters"
 move_tool "$(printf 'd%.0s' $(seq 200))/$(printf 'e%.0s' $(seq 100))"
 run /install
-for wizard in TaskWizard ComponentWizard; do
-  check "$wizard.ico not copied" absent "$wizard_dir/$wizard.ico"
-  check "$wizard.vsz names the long folder" has_bytes "$wizard_dir/$wizard.vsz" < <(expected_launch_file $wizard "$tool_dir_windows")
-  check "$wizard.vsdir bytes" has_bytes "$wizard_dir/$wizard.vsdir" < <(expected_record $wizard)
-done
+expect_files "${descriptors_only[@]}"
 
 scenario "tool folder too long to name leaves launch files alone"
 move_tool "$(printf 'f%.0s' $(seq 200))/$(printf 'g%.0s' $(seq 200))"
 printf 'a good old launch file' > "$wizard_dir/TaskWizard.vsz"
 run /install
 check "old TaskWizard.vsz untouched" has_bytes "$wizard_dir/TaskWizard.vsz" < <(printf 'a good old launch file')
-check "ComponentWizard.vsz not created" absent "$wizard_dir/ComponentWizard.vsz"
-check "icons not copied" absent "$wizard_dir/TaskWizard.ico"
-check "TaskWizard.vsdir bytes" has_bytes "$wizard_dir/TaskWizard.vsdir" < <(expected_record TaskWizard)
+expect_files -ComponentWizard.vsz -TaskWizard.ico TaskWizard.vsdir
 
 if [ "$mode" = native ]; then native_scenarios; else wine_scenarios; fi
 

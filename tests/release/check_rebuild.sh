@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the release files again from a copy of the sources, in another
-# folder and at another time, and checks that they are the same bytes as
-# BUILD_DIR's, and so are the tests' packages of this version, which carry
-# its time even where the release has none. The copy is made as a source
-# release is, by git archive, and takes its time from what the archive
-# carries (cmake/commit_time). Then signs that build, packed with the sample wizard folders,
-# with a throw-away certificate, checks the signatures of the exe and the
-# MSI, that a changed byte breaks them and that the MSI holds the signed
-# exe, and runs that exe once under Wine where it can run.
+# Builds the release files, and the tests' packages of this version, which
+# carry its time even where the release has none, again from a copy of the
+# sources made as a source release is (git archive, whose cmake/commit_time
+# gives the time), in another folder and at another time, and checks that
+# they are the same bytes as BUILD_DIR's. Then signs that build, packed with
+# the sample wizard folders, with a throw-away certificate, checks the
+# signatures of the exe and the MSI, that a changed byte breaks them and
+# that the MSI holds the signed exe, and runs that exe once under Wine where
+# it can run.
 #
 #   check_rebuild.sh BUILD_DIR
 set -u
@@ -28,14 +28,13 @@ mkdir "$copy"
 # Sources that are no clone (an archive already), or a clone whose last
 # commit is not what BUILD_DIR was built from, are copied as they are, at
 # BUILD_DIR's epoch.
+made="git archive HEAD, at the time it carries"
 if [ -e "$source_dir/.git" ] && git -C "$source_dir" diff --quiet HEAD &&
   [ "$(git -C "$source_dir" log -1 --format=%ct)" = "$epoch" ]; then
   git -C "$source_dir" archive HEAD | tar -C "$copy" -xf -
-  made="from git archive HEAD, at the time it carries"
 else
   tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
-  export SOURCE_DATE_EPOCH=$epoch
-  made="from a copy of the sources (no clone, or one with changes since it was built), at $epoch"
+  made="a copy of the sources, at $epoch" && export SOURCE_DATE_EPOCH=$epoch
 fi
 rebuilt=$copy/build/release
 # Configured as this build was, from the copy's own sources.
@@ -52,7 +51,7 @@ build_release "release sample_package" -DWIZARDSETUP_WIZARDS_DIR="$wizards_dir"
 for file in "${release_files[@]}" SHA256SUMS "${packages[@]}"; do
   cmp -s "$build/$file" "$rebuilt/$file" || fail "$file differs when built again"
 done
-[ "$failures" -ne 0 ] || echo "built again in another folder $made: ${release_files[*]} SHA256SUMS ${packages[*]} the same"
+[ "$failures" -ne 0 ] || echo "built again in another folder from $made: ${release_files[*]} SHA256SUMS ${packages[*]} the same"
 
 # A certificate made for this run: it is trusted only by the -CAfile given.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=WizardSetup test" \

@@ -88,11 +88,8 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   [ "$(rows File | cut -f1,2 | sed 's/\(.*\)\t\(.*\)/\2\t\1/' | LC_ALL=C sort)" = \
     "$(rows Component | awk -F "$tab" '$4 % 8 < 4' | cut -f1,6 | LC_ALL=C sort)" ] ||
     fail "$name has a component that is not one file, its key path"
-  local kept="SOFTWARE\\WizardSetup${tab}InstallDir"
   rows Component | grep -q "^ToolFolderValue${tab}{[-0-9A-F]*}${tab}INSTALLDIR${tab}4${tab}${tab}reg" &&
-    [ "$(rows Registry | cut -f2-6)" = "2${tab}${kept}${tab}[INSTALLDIR]${tab}ToolFolderValue" ] &&
-    rows RegLocator | grep -qxF "KeptToolFolder${tab}2${tab}${kept}${tab}2" &&
-    rows AppSearch | grep -qx "WIZARDSETUP_FOLDER${tab}KeptToolFolder" ||
+    [ "$(rows Registry | cut -f2-6)" = "2${tab}SOFTWARE\\WizardSetup${tab}InstallDir${tab}[INSTALLDIR]${tab}ToolFolderValue" ] ||
     fail "$name does not keep the tool folder it was given"
   # No component of the x64 package from the same source.
   local shared
@@ -138,9 +135,9 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   [ "$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1 | grep -x -A 1 InstallInitialize | tr '\n' ' ')" = "InstallInitialize RemoveExistingProducts " ] ||
     fail "$name does not remove an older version right after InstallInitialize"
   # Visual Studio 8.0's InstallDir, read raw (2) in the 32-bit view, must be
-  # there for a first installation.
-  rows RegLocator | grep -qxF "VisualStudio8InstallDir${tab}2${tab}SOFTWARE\\Microsoft\\VisualStudio\\8.0${tab}InstallDir${tab}2" &&
-    rows AppSearch | grep -qx "VISUALSTUDIO8${tab}VisualStudio8InstallDir" &&
+  # there for a first installation; the tool folder kept is read back so.
+  [ "$(rows RegLocator | tr '\t\n' '  ')" = 'KeptToolFolder 2 SOFTWARE\WizardSetup InstallDir 2 VisualStudio8InstallDir 2 SOFTWARE\Microsoft\VisualStudio\8.0 InstallDir 2 ' ] &&
+    [ "$(rows AppSearch | tr '\t\n' '  ')" = 'VISUALSTUDIO8 VisualStudio8InstallDir WIZARDSETUP_FOLDER KeptToolFolder ' ] &&
     rows LaunchCondition | grep -q "^Installed OR VISUALSTUDIO8${tab}WizardSetup needs Visual Studio 8.0" ||
     fail "$name does not require Visual Studio 8.0: $(rows RegLocator) $(rows LaunchCondition)"
   rows Property | grep -qx "ARPNOMODIFY${tab}1" && ! rows Property | grep -q '^ARPNOREPAIR' ||

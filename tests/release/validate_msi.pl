@@ -138,10 +138,8 @@ sub validate {
   }
   # What to reinstall, add or remove, and how, is said on a command line
   # (ICE40, ICE87): in the package it would bind every repair and patch too.
-  for my $name (qw(REINSTALLMODE REINSTALL ADDLOCAL ADDSOURCE ADDDEFAULT REMOVE ADVERTISE
-                   COMPADDLOCAL COMPADDSOURCE FILEADDLOCAL FILEADDSOURCE FILEADDDEFAULT)) {
-    fault("the Property table sets $name, which belongs on a command line") if exists $property{$name};
-  }
+  fault("the Property table sets $_, which belongs on a command line") for grep { exists $property{$_} }
+    qw(REINSTALLMODE REINSTALL ADDLOCAL ADDSOURCE ADDDEFAULT REMOVE ADVERTISE COMPADDLOCAL COMPADDSOURCE FILEADDLOCAL FILEADDSOURCE FILEADDDEFAULT);
 }
 
 my $failed = 0;
