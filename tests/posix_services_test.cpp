@@ -318,9 +318,9 @@ TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
   EXPECT_EQ("<missing>", Get("copy"));
 }
 
-// Windows works out "." and ".." before the file system sees the path: a
-// link or a missing folder on the way changes nothing, and no path climbs
-// above the root.
+// Windows works out "." and ".." and trailing dots before the file system
+// sees the path: a link or a missing folder on the way changes nothing, and
+// no path climbs above the root, or a network path's share.
 TEST_F(PosixServicesTest, DotsAreWorkedOutFromThePathText) {
   ASSERT_EQ(0, mkdir(Path("ide").c_str(), 0755));
   ASSERT_EQ(0, mkdir(Path("other").c_str(), 0755));
@@ -328,7 +328,6 @@ TEST_F(PosixServicesTest, DotsAreWorkedOutFromThePathText) {
   ASSERT_EQ(0, symlink(Path("other/deep").c_str(), Path("ide/link").c_str()));
   std::string root_climb = WindowsPath("ide/file");
   root_climb.insert(0, "\\..\\..\\..");
-  // The first two names of a network path are its root.
   const std::string share_climb = "\\" + WindowsPath("../../ide/file");
   for (const std::string& written :
        {WindowsPath("ide/missing/../file"), WindowsPath("ide/link/../file"),

@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
-# Builds the release files, and the tests' packages of this version, which
-# carry its time even where the release has none, again from a copy of the
-# sources made as a source release is (git archive, whose cmake/commit_time
-# gives the time), in another folder and at another time, and checks that
-# they are the same bytes as BUILD_DIR's. Then signs that build, packed with
-# the sample wizard folders, with a throw-away certificate, checks the
-# signatures of the exe and the MSI, that a changed byte breaks them and
-# that the MSI holds the signed exe, and runs that exe once under Wine where
-# it can run.
+# Builds the release files and the tests' packages (which carry the time)
+# again from what git archive makes, in another folder and at another time,
+# and checks that they are the same bytes as BUILD_DIR's. Then signs that
+# build, packed with the sample wizard folders, with a throw-away
+# certificate, checks the signatures of the exe and the MSI, that a changed
+# byte breaks them and that the MSI holds the signed exe, and runs that exe
+# once under Wine where it can run.
 #
 #   check_rebuild.sh BUILD_DIR
 set -u
