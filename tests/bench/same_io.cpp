@@ -21,6 +21,7 @@ int OpenIn(const char* folder, const char* name, bool writing,
            struct stat& status) {
   readlink("/proc/self/exe", self, sizeof self);
   std::snprintf(path, sizeof path, "%s/%s", folder, name);
+  stat(path, &status);
   const int fd = open(path, (writing ? O_WRONLY : O_RDONLY) | kFlags);
   if (writing && flock(fd, LOCK_EX | LOCK_NB) != 0) return -1;
   fstat(fd, &status);
