@@ -1,19 +1,19 @@
 // The Windows services on POSIX, for the native build.
 //
-// Paths: every backslash is a separator, and a file path must be absolute:
-// one that would lead below the current directory (such as "C:\IDE\", which
-// is absolute only on Windows) is refused; its names are worked out from its
-// text as Windows does (ResolveNames). Registry: a directory tree below
+// Paths: every backslash is a separator, and a file path names a file here
+// as posix_paths.h says. Registry: a directory tree below
 // $WIZARDSETUP_REGISTRY, a key per directory and a value per regular file
 // holding exactly the value's bytes, reported as REG_SZ. Read-only: a file
 // with no write permission bit, refused for deleting and overwriting even to
 // root, as Windows refuses a file with FILE_ATTRIBUTE_READONLY. Only regular
 // files are opened, and never with a wait: a FIFO or a device is refused, and
-// not deleted, as Windows refuses what is not a file. A file open for writing
-// holds an exclusive flock(2) until it is closed, and another writer, or a
-// deletion, is refused meanwhile, as Windows refuses a file open with share
-// mode 0; where the file system gives no locks, files are used unlocked. A
-// write cut short by a file-size limit fails as a write to a full disk does.
+// not deleted, as Windows refuses what is not a file; each is looked at
+// without being opened, and what is opened is the file looked at (through
+// /proc/self/fd). A file open for writing holds an exclusive flock(2) until
+// it is closed, and another writer, or a deletion, is refused meanwhile, as
+// Windows refuses a file open with share mode 0; where the file system gives
+// no locks, files are used unlocked. A write cut short by a file-size limit
+// fails as a write to a full disk does.
 //
 // Plain C library and system calls only, in bounded buffers: the native tool
 // needs no C++ runtime and starts as fast as a C program.
@@ -31,6 +31,7 @@
 #include <cstring>
 
 #include "platform/ascii_case.h"
+#include "platform/posix_paths.h"
 #include "platform/windows_services.h"
 
 struct HKEY__ {
@@ -41,79 +42,8 @@ namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// A Windows path as the file system takes it; empty when it does not fit,
-// which makes the call fail as an over-long path does on Windows.
-struct PosixPath {
-  explicit PosixPath(const char* windows_path) {
-    const std::size_t length = std::strlen(windows_path);
-    if (length >= sizeof text) return;
-    for (std::size_t i = 0; i <= length; ++i) {
-      text[i] = windows_path[i] == '\\' ? '/' : windows_path[i];
-    }
-  }
-  char text[PATH_MAX] = "";
-};
-
-// A name as Windows keeps it: a folder's loses one trailing dot ("VS8." is
-// "VS8"), the last one all its trailing dots and blanks; a name of dots
-// alone is kept whole.
-std::size_t KeptLength(const char* name, std::size_t length, bool folder) {
-  if (std::strspn(name, ".") >= length) return length;
-  if (folder) return name[length - 1] == '.' ? length - 1 : length;
-  while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) {
-    --length;
-  }
-  return length;
-}
-
-// Works out the names of an absolute path from its text alone, as Windows
-// does before the file system sees a path: empty names and "." are dropped,
-// ".." drops the name before it whatever the folders on the way are (a link
-// into another tree, or missing), and names lose their trailing dots as
-// KeptLength says. ".." never climbs above the root: "/", or the server and
-// share of a network path ("//server/share"). The result is never longer
-// than the path.
-void ResolveNames(char* path) {
-  char* end = path;   // the resolved part, "" standing for the root
-  char* root = path;  // where ".." stops
-  int root_names = path[1] == '/' && path[2] != '/' ? 2 : 0;
-  const char* name = path;
-  while (*name != '\0') {
-    while (*name == '/') ++name;
-    const std::size_t length = std::strcspn(name, "/");
-    std::size_t kept = length;
-    if (root_names == 0 && length <= 2 && std::strspn(name, ".") == length) {
-      if (length == 2) {
-        while (end > root && *--end != '/') {
-        }
-      }
-      kept = 0;
-    } else if (root_names == 0) {
-      kept = KeptLength(name, length, name[length] == '/');
-    }
-    if (kept > 0) {
-      *end++ = '/';
-      std::memmove(end, name, kept);
-      end += kept;
-      if (root_names > 0 && --root_names == 0) root = end;
-    }
-    name += length;
-  }
-  if (end == path || name[-1] == '/') *end++ = '/';
-  *end = '\0';
-}
-
-// The path of a file call, refused (empty) unless it starts at the root: the
-// working directory plays no part in where the tool's files are.
-PosixPath FilePath(const char* windows_path) {
-  PosixPath path(windows_path);
-  if (path.text[0] == '/') {
-    ResolveNames(path.text);
-  } else {
-    path.text[0] = '\0';
-  }
-  return path;
-}
+using platform::FilePath;
+using platform::PosixPath;
 
 bool IsReadOnly(const struct stat& status) {
   return (status.st_mode & kWriteBits) == 0;
@@ -133,27 +63,46 @@ HANDLE ToHandle(int descriptor) {
   return reinterpret_cast<HANDLE>(std::intptr_t{descriptor} + 1);
 }
 
-// O_NONBLOCK keeps open() from waiting on a FIFO put in place of a file just
-// after it was looked at; it changes nothing for a regular file.
-constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY;
 
-// Opens `path` only when it is a regular file: opening a FIFO would release a
-// peer waiting on it, and opening a device may start it.
-int OpenRegularFile(const char* path, int flags) {
-  struct stat status;
-  if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
-  return open(path, flags | kOpenFlags);
+// Looks at `path` without opening it (O_PATH: a FIFO's peer is not released,
+// a device not started), following a link only when `follow`; -1, with
+// errno, when nothing is there. `status` then tells what it is.
+int LookAt(const char* path, bool follow, struct stat& status) {
+  const int look = open(path, O_PATH | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+  if (look >= 0 && fstat(look, &status) != 0) {
+    close(look);
+    return -1;
+  }
+  return look;
 }
 
-// Removes `path` only while it names the file open as `descriptor`: once that
-// file is deleted, the name may be another run's.
-void RemoveIfStillNamed(const char* path, int descriptor) {
-  struct stat own;
+// Opens the file that `look` looked at, never one that has taken its name
+// since.
+int OpenLookedAt(int look, int flags) {
+  char looked_at[32];
+  std::snprintf(looked_at, sizeof looked_at, "/proc/self/fd/%d", look);
+  return open(looked_at, flags | kOpenFlags);
+}
+
+// Opens `path` only when it is a regular file: opening a FIFO would release a
+// peer waiting on it, and opening a device may start it. `status` is then
+// the file's.
+int OpenRegularFile(const char* path, int flags, struct stat& status) {
+  const int look = LookAt(path, true, status);
+  if (look < 0) return -1;
+  const int descriptor =
+      S_ISREG(status.st_mode) ? OpenLookedAt(look, flags) : -1;
+  close(look);
+  return descriptor;
+}
+
+// Removes `path` only while it names the file `file` tells of: once that file
+// is deleted, the name may be another run's.
+bool RemoveIfStillNamed(const char* path, const struct stat& file) {
   struct stat named;
-  if (fstat(descriptor, &own) == 0 && lstat(path, &named) == 0 &&
-      own.st_dev == named.st_dev && own.st_ino == named.st_ino) {
-    unlink(path);
-  }
+  return lstat(path, &named) == 0 && named.st_dev == file.st_dev &&
+         named.st_ino == file.st_ino && unlink(path) == 0;
 }
 
 // Only a lock held by another writer refuses the file, as a sharing
@@ -185,25 +134,27 @@ bool LockForWriting(int descriptor) {
 // passed to another file.
 int OpenForReplacing(const char* path, bool must_be_new, mode_t mode,
                      const struct stat* source, struct stat& status) {
-  const bool exists = stat(path, &status) == 0;
-  if (exists ? must_be_new || !S_ISREG(status.st_mode) : errno != ENOENT) {
-    return -1;
+  const int look = LookAt(path, true, status);
+  if (look < 0 && errno != ENOENT) return -1;
+  const bool create = look < 0;
+  int descriptor = -1;
+  if (create) {
+    descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode);
+  } else if (!must_be_new && S_ISREG(status.st_mode)) {
+    descriptor = OpenLookedAt(look, O_WRONLY);
   }
-  const bool create = !exists;
-  const int descriptor =
-      create ? open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, mode)
-             : open(path, O_WRONLY | kOpenFlags);
+  if (look >= 0) close(look);
   if (descriptor < 0) return -1;
   if (!LockForWriting(descriptor)) {
     close(descriptor);
     return -1;
   }
-  if (fstat(descriptor, &status) != 0 || status.st_nlink == 0 ||
-      !IsWritable(status) ||
+  const bool known = fstat(descriptor, &status) == 0;
+  if (!known || status.st_nlink == 0 || !IsWritable(status) ||
       (source != nullptr && status.st_dev == source->st_dev &&
        status.st_ino == source->st_ino) ||
       (status.st_size > 0 && ftruncate(descriptor, 0) != 0)) {
-    if (create) RemoveIfStillNamed(path, descriptor);
+    if (create && known) RemoveIfStillNamed(path, status);
     close(descriptor);
     return -1;
   }
@@ -273,12 +224,11 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* /*reserved*/,
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
     return ERROR_FILE_NOT_FOUND;
   }
-  const int descriptor = OpenRegularFile(path, O_RDONLY);
-  if (descriptor < 0) return ERROR_FILE_NOT_FOUND;
   struct stat status;
+  const int descriptor = OpenRegularFile(path, O_RDONLY, status);
+  if (descriptor < 0) return ERROR_FILE_NOT_FOUND;
   LONG result = ERROR_FILE_NOT_FOUND;
-  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-      status.st_size <= 0xFFFFFFFF) {
+  if (status.st_size <= 0xFFFFFFFF) {
     const auto value_size = static_cast<DWORD>(status.st_size);
     result = ERROR_SUCCESS;
     if (data != nullptr && value_size > *size) {
@@ -302,7 +252,11 @@ LONG RegCloseKey(HKEY key) {
 DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
   char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return 0;
+  // A path Windows could not have reported names no tool folder there is.
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path ||
+      !platform::IsWindowsNaming(path, static_cast<std::size_t>(length))) {
+    return 0;
+  }
   // Like Windows XP and Wine: a path that does not fit is cut to `size`
   // bytes with no terminator, and the result is `size`.
   const DWORD copied =
@@ -319,20 +273,29 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, char* file_name, DWORD size) {
 // through a descriptor for reading or, where this user may only write the
 // file, for writing, is held until the name is gone, so no writer opens the
 // file meanwhile; a file this user may neither read nor write is not
-// deleted. A link is deleted itself, never opened, and what is neither a link
-// nor a regular file is left alone.
+// deleted, and the name is removed only while it still names the file
+// looked at. A link is deleted itself, never opened, and what is neither a
+// link nor a regular file is left alone.
 BOOL DeleteFileA(const char* file_name) {
   const PosixPath path = FilePath(file_name);
   struct stat status;
-  if (lstat(path.text, &status) != 0) return FALSE;
-  if (S_ISLNK(status.st_mode)) return unlink(path.text) == 0 ? TRUE : FALSE;
-  if (!IsWritable(status)) return FALSE;
-  int descriptor = open(path.text, O_RDONLY | O_NOFOLLOW | kOpenFlags);
-  if (descriptor < 0 && errno == EACCES) {
-    descriptor = open(path.text, O_WRONLY | O_NOFOLLOW | kOpenFlags);
+  const int look = LookAt(path.text, false, status);
+  if (look < 0) return FALSE;
+  int descriptor = -1;
+  if (S_ISLNK(status.st_mode)) {
+    close(look);
+    return RemoveIfStillNamed(path.text, status) ? TRUE : FALSE;
   }
+  if (IsWritable(status)) {
+    descriptor = OpenLookedAt(look, O_RDONLY);
+    if (descriptor < 0 && errno == EACCES) {
+      descriptor = OpenLookedAt(look, O_WRONLY);
+    }
+  }
+  close(look);
   if (descriptor < 0) return FALSE;
-  const bool deleted = LockForWriting(descriptor) && unlink(path.text) == 0;
+  const bool deleted =
+      LockForWriting(descriptor) && RemoveIfStillNamed(path.text, status);
   close(descriptor);
   return deleted ? TRUE : FALSE;
 }
@@ -363,20 +326,19 @@ BOOL CloseHandle(HANDLE object) {
 
 BOOL CopyFileA(const char* existing_file, const char* new_file,
                BOOL fail_if_exists) {
-  const int source = OpenRegularFile(FilePath(existing_file).text, O_RDONLY);
-  if (source < 0) return FALSE;
   struct stat status;
+  const int source =
+      OpenRegularFile(FilePath(existing_file).text, O_RDONLY, status);
+  if (source < 0) return FALSE;
   bool copied = false;
-  if (fstat(source, &status) == 0 && S_ISREG(status.st_mode)) {
-    struct stat target;
-    const int copy = OpenForReplacing(FilePath(new_file).text,
-                                      fail_if_exists != FALSE, 0666, &status,
-                                      target);
-    if (copy >= 0) {
-      copied = CopyContents(source, copy) &&
-               fchmod(copy, CopyMode(target, status)) == 0;
-      copied = close(copy) == 0 && copied;
-    }
+  struct stat target;
+  const int copy = OpenForReplacing(FilePath(new_file).text,
+                                    fail_if_exists != FALSE, 0666, &status,
+                                    target);
+  if (copy >= 0) {
+    copied = CopyContents(source, copy) &&
+             fchmod(copy, CopyMode(target, status)) == 0;
+    copied = close(copy) == 0 && copied;
   }
   close(source);
   return copied ? TRUE : FALSE;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -17,16 +18,27 @@
 
 #include "platform/windows_services.h"
 
-// The stand-in's flock(2) comes here (the tests link with --wrap=flock), so
-// that a test can play a file system without locks, or another writer that
-// acts just before the lock is taken.
+// The stand-in's flock(2) and open(2) come here (the tests link with
+// --wrap), so that a test can play a file system without locks, or another
+// run that acts just before a lock is taken or just after a file is opened.
 extern "C" int __real_flock(int descriptor, int operation);
+extern "C" int __real_open(const char* path, int flags, ...);
 namespace {
 std::function<int(int, int)> flock_hook;
+std::function<void(const std::string&, int)> open_hook;
 }  // namespace
 extern "C" int __wrap_flock(int descriptor, int operation) {
   return flock_hook ? flock_hook(descriptor, operation)
                     : __real_flock(descriptor, operation);
+}
+extern "C" int __wrap_open(const char* path, int flags, ...) {
+  va_list rest;
+  va_start(rest, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(rest, mode_t) : 0;
+  va_end(rest);
+  const int descriptor = __real_open(path, flags, mode);
+  if (open_hook) open_hook(path, flags);
+  return descriptor;
 }
 
 namespace {
@@ -39,6 +51,7 @@ class PosixServicesTest : public ::testing::Test {
     root_ = pattern;
     unsetenv("WIZARDSETUP_REGISTRY");
     flock_hook = nullptr;
+    open_hook = nullptr;
   }
   void TearDown() override {
     unsetenv("WIZARDSETUP_REGISTRY");
@@ -187,17 +200,34 @@ TEST_F(PosixServicesTest, CopyRefusesMissingSourceAndCopyOntoItself) {
   EXPECT_EQ("bytes", Get("icon"));
 }
 
-TEST_F(PosixServicesTest, DeleteRemovesFilesOnly) {
+// A link is deleted itself, whatever it leads to, or nothing.
+TEST_F(PosixServicesTest, DeleteRemovesFilesAndLinksOnly) {
   Put("file", "x");
+  Put("locked", "kept");
+  MakeReadOnly("locked");
   ASSERT_EQ(0, mkdir(Path("folder").c_str(), 0755));
+  ASSERT_EQ(0, symlink(Path("locked").c_str(), Path("to-locked").c_str()) |
+                   symlink(Path("gone").c_str(), Path("dangling").c_str()));
   EXPECT_NE(FALSE, Delete("file"));
   EXPECT_EQ(FALSE, Delete("file"));
   EXPECT_EQ(FALSE, Delete("folder"));
+  EXPECT_NE(FALSE, Delete("to-locked"));
+  EXPECT_NE(FALSE, Delete("dangling"));
+  struct stat status;
+  EXPECT_NE(0, lstat(Path("to-locked").c_str(), &status) &
+                   lstat(Path("dangling").c_str(), &status));
   EXPECT_EQ("<missing>", Get("file"));
+  EXPECT_EQ("kept", Get("locked"));
 }
 
+// Nor is a FIFO ever opened, which would release a peer waiting on it: it
+// is only looked at (O_PATH).
 TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
   ASSERT_EQ(0, mkfifo(Path("fifo").c_str(), 0666));
+  int opened = 0;
+  open_hook = [&opened](const std::string& path, int flags) {
+    opened += path.find("fifo") != std::string::npos && (flags & O_PATH) == 0;
+  };
   Put("icon", "bytes");
   MakeKey("SOFTWARE/Vendor");
   ASSERT_EQ(
@@ -216,8 +246,37 @@ TEST_F(PosixServicesTest, FifoIsRefusedWithoutWaitingForAPeer) {
   EXPECT_NE(ERROR_SUCCESS,
             RegQueryValueExA(key, "Dir", nullptr, nullptr, data, &size));
   RegCloseKey(key);
+  EXPECT_EQ(FALSE, Delete("fifo"));
   alarm(0);
+  EXPECT_EQ(0, opened);
   EXPECT_EQ("<missing>", Get("copy"));
+}
+
+// Another run puts a FIFO in the file's place just after the stand-in first
+// opens the name, to look at it: what it then opens, writes or deletes is the
+// file it looked at, and the FIFO is neither opened nor deleted.
+TEST_F(PosixServicesTest, FifoTakingTheNameAfterTheLookIsLeftAlone) {
+  Put("icon", "bytes");
+  const std::function<void()> calls[] = {
+      [this] { Delete("file"); }, [this] { Copy("file", "copy"); },
+      [this] { Copy("icon", "file"); }, [this] { CloseHandle(Create("file")); }};
+  for (const auto& call : calls) {
+    Put("file", "looked at");
+    int opens = 0;
+    open_hook = [this, &opens](const std::string& path, int) {
+      if (path == Path("file") && opens++ == 0) {
+        unlink(path.c_str());
+        mkfifo(path.c_str(), 0666);
+      }
+    };
+    call();
+    open_hook = nullptr;
+    struct stat status;
+    EXPECT_EQ(1, opens) << &call - calls;
+    EXPECT_TRUE(lstat(Path("file").c_str(), &status) == 0 &&
+                S_ISFIFO(status.st_mode)) << &call - calls;
+    unlink(Path("file").c_str());
+  }
 }
 
 TEST_F(PosixServicesTest, CopyTakesOnlyTheReadOnlyStateOfItsSource) {
@@ -297,7 +356,9 @@ TEST_F(PosixServicesTest, FileIsJudgedUnderTheLock) {
   EXPECT_EQ("a third run's file", Get("file"));
 }
 
-TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
+// Paths that name no file here: below the working directory, or on a
+// network path whose server or share is "." or "..".
+TEST_F(PosixServicesTest, PathsNamingNoFileHereAreRefused) {
   char usual[PATH_MAX];
   ASSERT_NE(nullptr, getcwd(usual, sizeof usual));
   ASSERT_EQ(0, chdir(root_.c_str()));
@@ -311,9 +372,16 @@ TEST_F(PosixServicesTest, PathsBelowTheWorkingDirectoryAreRefused) {
   EXPECT_EQ(FALSE, CopyFileA(WindowsPath("icon").c_str(), "C:\\copy", FALSE));
   EXPECT_EQ(FALSE, CopyFileA("C:\\kept", WindowsPath("copy").c_str(), FALSE));
   EXPECT_EQ(FALSE, DeleteFileA("C:\\kept"));
+  for (const char* network : {"\\\\..\\..", "\\\\.\\..", "\\\\server\\.."}) {
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileA((network + WindowsPath("new")).c_str(), GENERIC_WRITE,
+                          0, nullptr, CREATE_ALWAYS, 0, nullptr))
+        << network;
+  }
   ASSERT_EQ(0, chdir(usual));
   EXPECT_EQ("kept", Get("C:/kept"));
   EXPECT_EQ("<missing>", Get("C:/new"));
+  EXPECT_EQ("<missing>", Get("new"));
   EXPECT_EQ("<missing>", Get("C:/copy"));
   EXPECT_EQ("<missing>", Get("copy"));
 }
@@ -354,19 +422,22 @@ TEST_F(PosixServicesTest, FileOpenForWritingIsSharedWithNoOtherWriter) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, Create("file"));
   EXPECT_EQ(FALSE, Copy("icon", "file"));
   EXPECT_EQ(FALSE, Delete("file"));
-  // Nor by a user who may write it but not read it (root reads anything).
-  ASSERT_EQ(0, chmod(Path("file").c_str(), 0222) | chmod(root_.c_str(), 0777));
+  // Nor by a user who may write it but not read it (root reads anything),
+  // who deletes it once it is let go, as Windows does; a file this user may
+  // neither read nor write is not deleted.
+  Put("unopenable", "kept");
   const uid_t user = geteuid();
+  ASSERT_EQ(0, chmod(Path("file").c_str(), 0222) | chmod(root_.c_str(), 0777) |
+                   chmod(Path("unopenable").c_str(), user == 0 ? 0200 : 0020));
   ASSERT_EQ(0, user == 0 ? seteuid(65534) : 0);
   EXPECT_EQ(FALSE, Delete("file"));
-  ASSERT_EQ(0, seteuid(user) | chmod(Path("file").c_str(), 0644));
   CloseHandle(first);
-  EXPECT_EQ("first", Get("file"));
-
-  const HANDLE second = Create("file");
-  EXPECT_NE(INVALID_HANDLE_VALUE, second);
-  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-  EXPECT_EQ("", Get("file"));
+  EXPECT_NE(FALSE, Delete("file"));
+  EXPECT_EQ(FALSE, Delete("unopenable"));
+  ASSERT_EQ(0, seteuid(user));
+  EXPECT_EQ("<missing>", Get("file"));
+  ASSERT_EQ(0, chmod(Path("unopenable").c_str(), 0644));
+  EXPECT_EQ("kept", Get("unopenable"));
 }
 
 TEST_F(PosixServicesTest, CaseInsensitiveComparisonFoldsAsciiOnly) {

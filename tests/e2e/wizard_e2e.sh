@@ -191,11 +191,25 @@ native_scenarios() {
   run /install
   expect_installed
 
-  # Absolute on Windows, below the working directory on POSIX.
-  scenario "drive-letter InstallDir leads nowhere below the working directory"
+  # A drive letter is absolute on Windows, below the working directory on
+  # POSIX; a network path whose server and share are ".." climbs to "/" on
+  # POSIX, where Windows names nothing.
+  scenario "InstallDir naming no folder here leads nowhere"
   mkdir -p "$sandbox_cwd/C:/VS8/VC#/CSharpProjects"
-  set_install_dir 'C:\VS8\Common7\IDE\'
+  for value in 'C:\VS8\Common7\IDE\' "\\\\..\\..$install_dir_windows"; do
+    set_install_dir "$value"
+    run /install
+    expect_none_of_the_six
+  done
+
+  # Windows never reports a folder named with a trailing dot: a tool there
+  # knows no tool folder, and takes no icon from the one its name would be.
+  scenario "tool folder named as Windows names none is no tool folder"
+  move_tool "Tool."
+  mkdir "$sandbox/Tool"
+  printf 'another product' | tee "$sandbox/Tool/TaskWizard.ico" > "$sandbox/Tool/ComponentWizard.ico"
   run /install
+  expect_files -TaskWizard.ico -ComponentWizard.ico TaskWizard.vsdir ComponentWizard.vsdir -TaskWizard.vsz -ComponentWizard.vsz
 
   # A writer waits on the FIFO until someone opens it to read.
   scenario "a FIFO in place of a wizard file is passed over at once"
@@ -206,7 +220,8 @@ native_scenarios() {
   TOOL_RUNNER="timeout 10 ${TOOL_RUNNER:-}" run /uninstall
   check "TaskWizard.vsz still a FIFO" [ -p "$wizard_dir/TaskWizard.vsz" ]
   check "TaskWizard.vsz never opened" absent "$scratch/opened"
-  : <> "$wizard_dir/TaskWizard.vsz"
+  # Read from the writer's side, whenever it opens, and so let it go.
+  timeout 10 cat "$wizard_dir/TaskWizard.vsz" > /dev/null
   wait
 
   # A run started under a strict umask that loses its first lock (strace
