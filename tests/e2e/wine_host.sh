@@ -66,7 +66,7 @@ i386_missing() {
     echo "WIZARDSETUP_NO_I386=1 is set, so 32-bit x86 code counts as unable to run here"
   elif ! i386_kernel; then
     echo "$i386_kernel_says"
-  elif [ -e "$wine32_note" ]; then
+  elif [ -s "$wine32_note" ]; then
     echo "wine32:i386 cannot be installed here: $(cat "$wine32_note") (remembered in $wine32_note: remove it to try again)"
   elif [ ! -e "$wine32_loader" ]; then
     echo "the i386 Wine (wine32:i386) is not installed: scripts/install-deps all installs it"
