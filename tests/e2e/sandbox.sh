@@ -12,6 +12,12 @@
 #   remove_install_dir_value, remove_visual_studio_key, long_install_dir N
 #   sandbox, tool_dir, wizard_dir; tool_dir_windows, install_dir_windows
 #   scratch, tool_binary; for Wine wine_helpers, and the build's facts
+#   set_up STEP COMMAND...: one set-up step, checked
+#
+# Every step that sets the registry up is checked, the value written read
+# back: one that fails returns 1 and leaves in sandbox_broken the step and
+# what failed said (Wine's own words), so that a set-up that failed is never
+# taken for the tool's doing.
 
 # shellcheck source-path=SCRIPTDIR source-path=tests/e2e source=wine_host.sh
 source "${BASH_SOURCE[0]%/*}/wine_host.sh"
@@ -91,12 +97,27 @@ move_tool() {
   tool_dir_windows=$(windows_path "$tool_dir")\\
 }
 
+set_up() {  # set_up STEP COMMAND...
+  local said attempt
+  # Wine's own programs now and then fail to start on a busy host (seen
+  # once in a few hundred starts): a step is tried once more.
+  for attempt in 1 2; do
+    said=$("${@:2}" 2>&1) && return 0
+  done
+  sandbox_broken="$1 failed: $(printf '%s' "$said" | tr -d '\r' | grep -v '^ *$' | tail -n 1)"
+  return 1
+}
+
 windows_path() { "${sandbox_mode}_windows_path" "$@"; }
 run_tool() { "${sandbox_mode}_run_tool" "$@"; }
-set_install_dir() { "${sandbox_mode}_set_install_dir" "$@"; }
-set_install_dir_unterminated() { "${sandbox_mode}_set_install_dir_unterminated" "$@"; }
-remove_install_dir_value() { "${sandbox_mode}_remove_install_dir_value"; }
-remove_visual_studio_key() { "${sandbox_mode}_remove_visual_studio_key"; }
+set_install_dir() { set_up "writing InstallDir" "${sandbox_mode}_set_install_dir" "$@"; }
+set_install_dir_unterminated() {
+  set_up "writing InstallDir unterminated" "${sandbox_mode}_set_install_dir_unterminated" "$@"
+}
+remove_install_dir_value() { set_up "removing InstallDir" "${sandbox_mode}_remove_install_dir_value"; }
+remove_visual_studio_key() {
+  set_up "removing the Visual Studio key" "${sandbox_mode}_remove_visual_studio_key"
+}
 
 # --- native: the registry is a folder tree, paths are the host's ------------
 
@@ -136,25 +157,33 @@ wine_run_tool() {
   (cd "$sandbox_cwd" && wine "${tool_dir_windows}WizardSetup.exe" "$@")
 }
 quiet_wine() { wine "$@" >/dev/null 2>&1; }
-wine_set_install_dir() {
-  quiet_wine reg add "$registry_key" /v InstallDir /t "${2:-REG_SZ}" /d "$1" "$tool_view" /f
-}
-wine_set_install_dir_unterminated() {
-  local hex
-  hex=$(printf '%s' "$1" | iconv -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')
-  quiet_wine "$wine_helpers/vs_registry.exe" raw 1 "$hex"
-}
-# Removing what is not there is no failure.
-wine_remove_install_dir_value() {
-  quiet_wine reg delete "$registry_key" /v InstallDir "$tool_view" /f || true
-}
-# The suite's helper does it in one Wine process; a build without the tests
-# (the demo's) has no helper, and reg.exe then clears each view.
-wine_remove_visual_studio_key() {
-  if [ -e "$wine_helpers/vs_registry.exe" ]; then
-    quiet_wine "$wine_helpers/vs_registry.exe" clear
+# The suite's helper stores a value as reg.exe does (UTF-16 text and its
+# terminator, or a DWORD) and reads it back, or clears both views, in one
+# Wine process; a build without the tests (the demo's) has no helper, and
+# reg.exe writes and clears.
+wine_helper() { wine "$wine_helpers/vs_registry.exe" "$@"; }
+has_wine_helper() { [ -e "$wine_helpers/vs_registry.exe" ]; }
+utf16_hex() { printf '%s' "$1" | iconv -t UTF-16LE | od -An -v -tx1 | tr -d ' \n'; }
+wine_set_install_dir() {  # TEXT|NUMBER [TYPE]
+  if ! has_wine_helper; then
+    wine reg add "$registry_key" /v InstallDir /t "${2:-REG_SZ}" /d "$1" "$tool_view" /f
+  elif [ "${2:-}" = REG_DWORD ]; then
+    wine_helper raw 4 "$(perl -e 'print unpack "H*", pack "V", oct shift' "$1")"
   else
-    quiet_wine reg delete "$registry_key" /f "$other_view" || true
-    quiet_wine reg delete "$registry_key" /f "$tool_view" || true
+    wine_helper raw "$([ "${2:-}" = REG_EXPAND_SZ ] && echo 2 || echo 1)" "$(utf16_hex "$1")0000"
+  fi
+}
+wine_set_install_dir_unterminated() { wine_helper raw 1 "$(utf16_hex "$1")"; }
+wine_remove_install_dir_value() {
+  wine reg delete "$registry_key" /v InstallDir "$tool_view" /f
+}
+wine_remove_visual_studio_key() {
+  if has_wine_helper; then
+    wine_helper clear
+  else
+    # Removing what is not there is no failure.
+    wine reg delete "$registry_key" /f "$other_view"
+    wine reg delete "$registry_key" /f "$tool_view"
+    true
   fi
 }

@@ -71,8 +71,18 @@ selected=yes
 
 # --- reporting -------------------------------------------------------------
 
+# A scenario whose set-up failed stops there, failed once, naming the step.
+set_up_held() {
+  [ -n "${sandbox_broken:-}" ] || return 0
+  failed=$((failed + 1))
+  printf 'not ok - %s: the set-up, %s\n' "$current" "$sandbox_broken"
+  sandbox_broken=""
+  selected=no
+  return 1
+}
+
 check() {  # check DESCRIPTION COMMAND...
-  [ "$selected" = yes ] || return 0
+  [ "$selected" = yes ] && set_up_held || return 0
   if "${@:2}"; then
     passed=$((passed + 1))
   else
@@ -87,6 +97,7 @@ exec 3>&2
 scenario() {
   current=$1
   selected=yes
+  sandbox_broken=""
   [[ $1 == *"${WIZARDSETUP_SCENARIO:-}"* ]] || selected=no
   if [ "$selected" = yes ]; then exec 2>&3; else exec 2>/dev/null; fi
   reset_sandbox
@@ -122,7 +133,7 @@ snapshot() {
 # and checks that it exits 0, prints nothing and changes nothing but the six
 # wizard files.
 run() {
-  [ "$selected" = yes ] || return 0
+  [ "$selected" = yes ] && set_up_held || return 0
   local before after status
   before=$(snapshot)
   run_tool "$@" > "$scratch/stdout" 2> "$scratch/stderr"
@@ -322,7 +333,7 @@ expect_msi_installed() {  # expect_msi_installed VERSION
 wine_scenarios() {
   scenario "key only in the other registry view ($other_view) is not found"
   remove_visual_studio_key
-  quiet_wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" "$other_view" /f
+  set_up "writing InstallDir in the other view" wine reg add "$registry_key" /v InstallDir /t REG_SZ /d "$install_dir_windows" "$other_view" /f
   run /install
   expect_none_of_the_six
 
