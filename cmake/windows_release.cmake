@@ -27,6 +27,34 @@ function(windows_bitness bits)
   endforeach()
 endfunction()
 
+# Makes TARGET a WizardSetup.exe of VERSION (three numbers) from the tool's
+# sources: its manifest and version resource carry VERSION, and it is linked
+# as the product is, statically, stripped and with no link time, so that it
+# imports only the system's own DLLs and two builds are the same. The product
+# is one; the tests' upgrade package carries another of the next version, as
+# every real upgrade brings a higher file version.
+function(windows_executable target version)
+  set(WIZARDSETUP_EXE_VERSION ${version})
+  string(REPLACE "." "," WIZARDSETUP_EXE_VERSION_NUMBERS ${version}.0)
+  set(WIZARDSETUP_DESCRIPTION "${PROJECT_DESCRIPTION}")
+  set(WIZARDSETUP_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/release/WizardSetup.manifest.in
+    ${WIZARDSETUP_MANIFEST} @ONLY)
+  set(resources ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/release/WizardSetup.rc.in ${resources}
+    @ONLY)
+  set_property(SOURCE ${resources} APPEND PROPERTY
+    OBJECT_DEPENDS ${WIZARDSETUP_MANIFEST})
+  add_executable(${target} ${PROJECT_SOURCE_DIR}/command/main.cpp ${resources})
+  target_compile_options(${target} PRIVATE ${WIZARDSETUP_TOOL_OPTIONS}
+    -ffunction-sections -fdata-sections)
+  # The real services: KERNEL32, ADVAPI32 and msvcrt, and nothing else that a
+  # user's machine might lack.
+  target_link_libraries(${target} PRIVATE wizard_core advapi32)
+  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections
+    -Wl,--no-insert-timestamp)
+endfunction()
+
 math(EXPR WIZARDSETUP_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
 windows_bitness(${WIZARDSETUP_BITS})
 string(COMPARE EQUAL ${WIZARDSETUP_BITS} 64 WIZARDSETUP_TWIN)

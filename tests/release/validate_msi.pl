@@ -4,8 +4,9 @@
 # row in _Validation, and every value keeps it (null, range, set,
 # category, foreign key); no table is empty; every property that AppSearch
 # or an upgrade search sets is secure; no property that binds every later
-# operation of the product is set in the package. Prints a line for each
-# fault, and one for each package that keeps every rule.
+# operation of the product is set in the package; the WizardSetup.exe packed
+# carries the package's version. Prints a line for each fault, and one for
+# each package that keeps every rule.
 #
 #   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
 use strict;
@@ -85,6 +86,21 @@ sub check_value {
     if $rule->{KeyTable} ne '' && !$linked;
 }
 
+# The file version in the version resource of the file NAME that the
+# package's cabinet holds, if any.
+sub packed_version {
+  my ($name) = @_;
+  my $folder = tempdir(CLEANUP => 1);
+  system("msiextract -C '$folder' '$msi' >/dev/null") == 0 or return undef;
+  my ($file) = grep { m{/\Q$name\E$} } lines_of('find', $folder, '-type', 'f');
+  open(my $in, '<:raw', $file // return undef) or return undef;
+  my $bytes = do { local $/; <$in> };
+  my $at = index($bytes, pack('V', 0xFEEF04BD));  # VS_FIXEDFILEINFO
+  return undef if $at < 0;
+  my ($high, $low) = unpack('x8 V V', substr($bytes, $at, 16));
+  return join('.', $high >> 16, $high & 0xFFFF, $low >> 16, $low & 0xFFFF);
+}
+
 sub validate {
   %tables = ();
   # Each table: its column names, their types (upper case: nullable) and rows.
@@ -136,6 +152,14 @@ sub validate {
                     (map { $_->[6] } @{$tables{Upgrade}{rows} // []})) {
     fault("$searched is set by a search but not in SecureCustomProperties") unless $secure{$searched};
   }
+  # WizardSetup.exe carries the package's version, in the File table and in
+  # its own version resource, so that an upgrade always brings a higher one.
+  my $version = join('.', (split(/\./, $property{ProductVersion}), 0, 0, 0)[0 .. 3]);
+  my ($exe) = grep { $_->[2] =~ /(^|\|)WizardSetup\.exe$/ } @{$tables{File}{rows}};
+  fault("the File table gives WizardSetup.exe the version '" . ($exe->[4] // '') . "', not $version")
+    unless $exe && $exe->[4] eq $version;
+  my $packed = packed_version('WizardSetup.exe') // 'none';
+  fault("the WizardSetup.exe packed has the version $packed, not $version") unless $packed eq $version;
   # What to reinstall, add or remove, and how, is said on a command line
   # (ICE40, ICE87): in the package it would bind every repair and patch too.
   fault("the Property table sets $_, which belongs on a command line") for grep { exists $property{$_} }
