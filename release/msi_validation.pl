@@ -2,8 +2,8 @@
 # Finishes a package's tables as Windows Installer's validation expects of
 # them, which wixl does not: drops every table that holds no row (wixl
 # writes empty ones, some of a later schema than the package's), lists every
-# property that AppSearch or an upgrade search sets in
-# SecureCustomProperties, so that an elevated installation keeps it, and
+# property that the UI sequence sets in SecureCustomProperties, so that the
+# execute sequence of an elevated installation gets it, and
 # adds the _Validation table: each column's documented type, key, range,
 # foreign key and category, below.
 #
@@ -34,9 +34,19 @@ for my $table (grep { !/^_/ } lines_of('msiinfo', 'tables', $msi)) {
   run('msibuild', $msi, '-q', "DROP TABLE `$table`") unless rows($table);
 }
 
+# The upgrade search's properties, which RemoveExistingProducts reads on the
+# installer's side, and what else the UI sequence sets: the properties of
+# AppSearch, where it runs there, and of property actions (51); never a
+# folder, which the execute sequence resolves itself.
+my %ui = map { (split /\t/)[0] => 1 } rows('InstallUISequence');
 my %secure;
-$secure{(split /\t/)[0]} = 1 for rows('AppSearch');
 $secure{(split /\t/, $_, -1)[6]} = 1 for rows('Upgrade');
+if ($ui{AppSearch}) { $secure{(split /\t/)[0]} = 1 for rows('AppSearch') }
+for (rows('CustomAction')) {
+  my ($action, $type, $source) = split /\t/;
+  $secure{$source} = 1 if $ui{$action} && ($type & 63) == 51;
+}
+delete @secure{map { (split /\t/)[0] } rows('Directory')};
 my $secure = join(';', sort keys %secure);
 run('msibuild', $msi, '-q',
     "UPDATE `Property` SET `Value`='$secure' WHERE `Property`='SecureCustomProperties'");
@@ -78,6 +88,9 @@ SEQUENCE|Condition|Y|||||Condition||Skips the action when false
 SEQUENCE|Sequence|Y|-4|32767|||||Position of the action; negative for the exit dialogs
 AppSearch|Property|N|||||Identifier||Property the search sets
 AppSearch|Signature_|N|||Signature;RegLocator;IniLocator;DrLocator;CompLocator|1|Identifier||Signature or locator searched for
+CompLocator|Signature_|N|||||Identifier||Key of the search, and the signature it may name
+CompLocator|ComponentId|N|||||Guid||Component whose key path is searched for
+CompLocator|Type|Y|0|1|||||Whether that key path is a folder (0) or a file (1)
 Binary|Name|N|||||Identifier||Key of the stream
 Binary|Data|N|||||Binary||The stream's bytes
 Component|Component|N|||||Identifier||Key of the component

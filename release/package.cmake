@@ -5,7 +5,7 @@
 #   STAGE        a scratch folder
 #   NAME         the top folder of the zip, WizardSetup-VERSION
 #   FILES        the tool's own files, the exe, the icons and the readme,
-#                separated by "|"
+#                separated by "|"; TOOL_COMPONENTS, their components
 #   WIZARDS      a folder holding TaskWizard\ and ComponentWizard\, or empty
 #   EPOCH        the time every entry and the package carry (Unix seconds)
 #   WXS          the package's WiX source; ARCH, its architecture for wixl
@@ -68,20 +68,47 @@ execute_process(COMMAND ${at_epoch} wixl --arch ${ARCH} -o ${MSI} ${WXS}
 # Installer decides which files to copy before that removal runs, against
 # the older version's files, and a file it leaves because an equal one is
 # there goes with them. So none may count as equal: WizardSetup.exe carries
-# its version, which rises with every version of the product, and no file a
-# hash (MsiFileHash), by which an unchanged unversioned file would be left;
-# such a file is then copied unless it was edited since it was installed.
+# its version, which rises with every version of the product, no file a
+# hash (MsiFileHash), by which an unchanged unversioned file would be left,
+# and an upgrade copies every file whatever it finds (CopyEveryFileOnUpgrade),
+# so that an edited one is replaced too.
 # Rollback actions: 3394 runs an exe from the Binary table, 3410 an
 # installed one; both deferred (in-script), ignoring the exit status, as
-# rollback actions, not impersonated. An 8.3 short name beside every long
-# one; no empty table, the searched properties secure, and the _Validation
-# table.
+# rollback actions, not impersonated. The search for the installed tool
+# folder: the folder of the key file of any of the tool folder's own
+# components (a CompLocator of type 1, with no signature). A UI sequence that
+# only finds related products and hands over: the search, the launch
+# conditions that read it, and costing run in the execute sequence alone. An
+# 8.3 short name beside every long one; no empty table, the properties the
+# UI sequence sets secure, and the _Validation table.
+execute_process(COMMAND msiinfo export ${MSI} Component
+  OUTPUT_VARIABLE components COMMAND_ERROR_IS_FATAL ANY)
+set(searches "")
+string(REPLACE "|" ";" tool_components "${TOOL_COMPONENTS}")
+foreach(component IN LISTS tool_components)
+  if(NOT components MATCHES "\n${component}\t({[-0-9A-F]+})\t")
+    message(FATAL_ERROR "${MSI} has no component ${component}")
+  endif()
+  list(APPEND searches
+    -q "INSERT INTO `CompLocator` (`Signature_`, `ComponentId`, `Type`) VALUES ('Installed${component}', '${CMAKE_MATCH_1}', 1)"
+    -q "INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES ('WIZARDSETUP_INSTALLED_FOLDER', 'Installed${component}')")
+endforeach()
+# One row a statement: msibuild's DELETE with OR leaves rows and takes others.
+set(ui_deletions "")
+foreach(action AppSearch LaunchConditions CostInitialize FileCost CostFinalize
+        MigrateFeatureStates)
+  list(APPEND ui_deletions
+    -q "DELETE FROM `InstallUISequence` WHERE `Action`='${action}'")
+endforeach()
 execute_process(COMMAND ${at_epoch} msibuild ${MSI}
   -q "UPDATE `InstallExecuteSequence` SET `Sequence`=1501 WHERE `Action`='RemoveExistingProducts'"
   -q "UPDATE `CustomAction` SET `Type`=3394, `Source`='WizardSetupBinary' WHERE `Action`='RollbackInstallWizards'"
   -q "UPDATE `CustomAction` SET `Type`=3410 WHERE `Action`='RollbackUninstallWizards'"
   -q "UPDATE `File` SET `Version`='${EXE_VERSION}', `Language`='1033' WHERE `File`='WizardSetupExe'"
   -q "DROP TABLE `MsiFileHash`"
+  -q "CREATE TABLE `CompLocator` (`Signature_` CHAR(72) NOT NULL, `ComponentId` CHAR(38) NOT NULL, `Type` SHORT PRIMARY KEY `Signature_`)"
+  ${searches}
+  ${ui_deletions}
   COMMAND_ERROR_IS_FATAL ANY)
 foreach(fix short_names msi_validation)
   execute_process(COMMAND ${at_epoch} perl

@@ -280,8 +280,8 @@ launch_file_of_either() {  # launch_file_of_either WIZARD TOOL_DIR TOOL_DIR
 
 # The MSI scenarios use packages of the tool with the sample wizard folders,
 # of this version and of the next, built from the release's template.
-msiexec_file() {  # msiexec_file /i|/x PACKAGE [PROPERTY=VALUE...]
-  quiet_wine msiexec "$1" "$(windows_path "$2")" /qn "${@:3}"
+msiexec_file() {  # msiexec_file /i|/x PACKAGE [PROPERTY=VALUE...], at the UI level $msi_ui
+  quiet_wine msiexec "$1" "$(windows_path "$2")" "${msi_ui:-/qn}" "${@:3}"
 }
 msiexec_package() {  # msiexec_package /i|/x VERSION [PROPERTY=VALUE...]
   msiexec_file "$1" "$build/tests/packages/WizardSetup-$2.msi" "${@:3}"
@@ -330,6 +330,32 @@ expect_msi_installed() {  # expect_msi_installed VERSION
   tool_dir=$installed expect_installed "$installed_windows"
 }
 
+# The value that records the tool folder for administrators: kept, deleted,
+# or made TEXT (a relative folder, another folder).
+record_tool_folder() {  # record_tool_folder kept|deleted|TEXT
+  local key='HKLM\SOFTWARE\WizardSetup'
+  case $1 in
+    kept) ;;
+    deleted) set_up "deleting the recorded tool folder" wine reg delete "$key" /v InstallDir "$tool_view" /f ;;
+    *) set_up "recording $1 as the tool folder" wine reg add "$key" /v InstallDir /d "$1" "$tool_view" /f ;;
+  esac
+}
+# The product is installed in C:\FOLDER as the package VERSION packed it, and
+# in no other tool folder; with FOLDER -, nowhere, and not registered.
+expect_product_in() {  # expect_product_in FOLDER|- VERSION
+  local folder
+  for folder in Custom Other Elsewhere "$program_files/WizardSetup"; do
+    [ "$folder" = "$1" ] || check "no tool folder in C:\\$folder" absent "$WINEPREFIX/drive_c/$folder"
+  done
+  if [ "$1" = - ]; then
+    check "no product registered" [ -z "$(registered)" ]
+    expect_none_of_the_six
+  else
+    tool_folder "$1"
+    expect_msi_installed "$2"
+  fi
+}
+
 wine_scenarios() {
   scenario "key only in the other registry view ($other_view) is not found"
   remove_visual_studio_key
@@ -362,18 +388,45 @@ wine_scenarios() {
   check "nothing registered without Visual Studio" [ -z "$(registered)" ]
   check "no tool folder without Visual Studio" absent "$installed"
 
-  scenario "MSI repair brings back a deleted wizard file, and an upgrade goes where it is told"
+  scenario "MSI repair brings back a deleted wizard file and exe, and removes without Visual Studio"
   check "msiexec /i $version succeeds" msiexec_package /i "$version"
-  rm "$wizard_dir/TaskWizard.vsz"
+  rm "$wizard_dir/TaskWizard.vsz" "$installed/WizardSetup.exe"
   check "msiexec repair succeeds" msiexec_package /i "$version" REINSTALL=ALL REINSTALLMODE=omus
   expect_msi_installed "$version"
-  tool_folder "Moved Wizards"
-  check "msiexec /i $next_version into $installed_windows succeeds" msiexec_package /i "$next_version" "INSTALLDIR=$installed_windows"
-  expect_msi_installed "$next_version"
-  check "the older tool folder removed" absent "$WINEPREFIX/drive_c/$program_files/WizardSetup"
   remove_visual_studio_key
-  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$next_version"
+  check "msiexec /x succeeds without Visual Studio" msiexec_package /x "$version"
   check "tool folder removed without Visual Studio" absent "$installed"
+
+  # Each row acts on what the row before left, after the value that records
+  # the tool folder was kept, deleted, made relative or pointed elsewhere:
+  # an installation or upgrade goes where its command line says, else where
+  # the product is, and a repair or removal acts where the product is, with
+  # or without a UI sequence before it. The folders are below C:\.
+  scenario "MSI acts where the product is, whatever became of the folder it records"
+  local title=$current value ui operation package given expected arguments
+  while read -r value ui operation package given expected; do
+    current="$title ($value, $ui $operation of the $package version, given $given)"
+    record_tool_folder "$value"
+    arguments=(/i "$version")
+    [ "$package" = this ] || arguments[1]=$next_version
+    [ "$operation" != repair ] || arguments+=(REINSTALL=ALL REINSTALLMODE=omus)
+    [ "$operation" != remove ] || arguments[0]=/x
+    [ "$given" = - ] || arguments+=("INSTALLDIR=C:\\$given\\")
+    msi_ui=$ui check "msiexec ${arguments[*]} succeeds" msiexec_package "${arguments[@]}"
+    expect_product_in "$expected" "${arguments[1]}"
+  done <<'ROWS'
+kept            /qn install this Custom Custom
+deleted         /qr install next -      Custom
+C:\Elsewhere\   /qn repair  next -      Custom
+kept            /qn repair  next Other  Custom
+C:\Elsewhere\   /qn remove  next -      -
+kept            /qn install this Custom Custom
+Relative\       /qn install next -      Custom
+kept            /qr remove  next -      -
+kept            /qn install this Custom Custom
+kept            /qn install next Other  Other
+kept            /qn remove  next -      -
+ROWS
 
   scenario "MSI rolls back an installation that fails after /install"
   tool_folder "$program_files/WizardSetup"

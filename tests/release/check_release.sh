@@ -84,13 +84,14 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   [ "$names" = "$expected" ] || fail "$name holds: $names"
   # Each file its own component, and that component's key path, so that a
   # repair brings back any file that is missing; the one component keyed by
-  # a registry entry (attribute 4) keeps the tool folder it was given.
+  # a registry entry (attribute 4) records the tool folder for
+  # administrators.
   [ "$(rows File | cut -f1,2 | sed 's/\(.*\)\t\(.*\)/\2\t\1/' | LC_ALL=C sort)" = \
     "$(rows Component | awk -F "$tab" '$4 % 8 < 4' | cut -f1,6 | LC_ALL=C sort)" ] ||
     fail "$name has a component that is not one file, its key path"
   rows Component | grep -q "^ToolFolderValue${tab}{[-0-9A-F]*}${tab}INSTALLDIR${tab}4${tab}${tab}reg" &&
     [ "$(rows Registry | cut -f2-6)" = "2${tab}SOFTWARE\\WizardSetup${tab}InstallDir${tab}[INSTALLDIR]${tab}ToolFolderValue" ] ||
-    fail "$name does not keep the tool folder it was given"
+    fail "$name does not record its tool folder"
   # No component of the x64 package from the same source.
   local shared
   shared=$(comm -12 <(rows Component | cut -f2 | tr -d '{}' | LC_ALL=C sort) \
@@ -108,7 +109,7 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   bad=$(sed 's/|.*//' "$scratch/names" | tr 'a-z' 'A-Z' | LC_ALL=C sort | uniq -d)
   [ -z "$bad" ] || fail "$name has a short name twice in a folder: $bad"
   # WizardSetup.exe is versioned, so an installer compares its version, and
-  # no file hashed, so an upgrade copies every unchanged one.
+  # no file hashed.
   rows File | grep -q "^WizardSetupExe${tab}Tool${tab}WIZARD~1.EXE|WizardSetup.exe${tab}[0-9]*${tab}$version.0${tab}1033${tab}" ||
     fail "$name does not carry WizardSetup.exe as version $version.0"
   [ -z "$(rows MsiFileHash 2>/dev/null)" ] ||
@@ -117,29 +118,35 @@ check_msi() {  # check_msi MSI WIZARDS UPGRADE_CODE X64_WXS
   # checked; 3154: the same with its status ignored; 3410: that as a
   # rollback action; 3394: a rollback action running the exe in the Binary
   # table, which must be WizardSetup.exe; 51: a property set.
-  [ "$(rows CustomAction | tr '\t\n' '  ')" = "InstallWizards 3090 WizardSetupExe /install  RollbackInstallWizards 3394 WizardSetupBinary /uninstall  RollbackUninstallWizards 3410 WizardSetupExe /install  SetInstallLocation 51 ARPINSTALLLOCATION [INSTALLDIR]  UninstallWizards 3154 WizardSetupExe /uninstall  UseKeptToolFolder 51 INSTALLDIR [WIZARDSETUP_FOLDER]  " ] ||
+  [ "$(rows CustomAction | tr '\t\n' '  ')" = "CopyEveryFileOnUpgrade 51 REINSTALLMODE amus  InstallWizards 3090 WizardSetupExe /install  RollbackInstallWizards 3394 WizardSetupBinary /uninstall  RollbackUninstallWizards 3410 WizardSetupExe /install  SetInstallLocation 51 ARPINSTALLLOCATION [INSTALLDIR]  UninstallWizards 3154 WizardSetupExe /uninstall  UseInstalledToolFolder 51 INSTALLDIR [WIZARDSETUP_INSTALLED_FOLDER]  " ] ||
     fail "$name's custom actions: $(rows CustomAction)"
   msiinfo extract "$msi" Binary.WizardSetupBinary > "$scratch/binary.exe"
   cmp -s "$scratch/binary.exe" "$exe" || fail "$name's Binary table does not hold WizardSetup.exe"
   order() {  # order SEQUENCE: the actions that matter, with their conditions
     rows "$1" | sort -t "$tab" -k3n | cut -f1,2 |
-      grep -E '^(AppSearch|UseKeptToolFolder|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize)\b' |
+      grep -E '^(FindRelatedProducts|AppSearch|UseInstalledToolFolder|CopyEveryFileOnUpgrade|LaunchConditions|CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts|InstallInitialize|RollbackUninstallWizards|UninstallWizards|RemoveFiles|InstallFiles|RollbackInstallWizards|InstallWizards|InstallFinalize|ExecuteAction)\b' |
       tr '\t\n' ' ;'
   }
-  local kept_first='AppSearch ;UseKeptToolFolder WIZARDSETUP_FOLDER AND NOT INSTALLDIR;LaunchConditions ;CostFinalize ;'
-  [ "$(order InstallExecuteSequence)" = "$kept_first"'SetInstallLocation ;InstallValidate ;InstallInitialize ;RemoveExistingProducts ;RollbackUninstallWizards REMOVE="ALL";UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE AND NOT WIX_UPGRADE_DETECTED;InstallWizards NOT REMOVE;InstallFinalize ;' ] &&
-    [ "$(order InstallUISequence)" = "$kept_first" ] ||
+  # The folder is decided, and an upgrade told to copy every file, before
+  # costing and by the execute sequence alone; a UI sequence only finds
+  # related products and hands over.
+  [ "$(order InstallExecuteSequence)" = 'FindRelatedProducts ;AppSearch ;UseInstalledToolFolder WIZARDSETUP_INSTALLED_FOLDER AND (Installed OR NOT INSTALLDIR);CopyEveryFileOnUpgrade WIX_UPGRADE_DETECTED AND NOT Installed;LaunchConditions ;CostFinalize ;SetInstallLocation ;InstallValidate ;InstallInitialize ;RemoveExistingProducts ;RollbackUninstallWizards REMOVE="ALL";UninstallWizards REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE;RemoveFiles ;InstallFiles ;RollbackInstallWizards NOT Installed AND NOT REMOVE AND NOT WIX_UPGRADE_DETECTED;InstallWizards NOT REMOVE;InstallFinalize ;' ] &&
+    [ "$(order InstallUISequence)" = 'FindRelatedProducts ;ExecuteAction ;' ] ||
     fail "$name's installation runs: $(order InstallExecuteSequence) and with a UI first: $(order InstallUISequence)"
   # An upgrade removes the older version first thing inside its own
   # transaction, so that a failure puts it back.
   [ "$(rows InstallExecuteSequence | sort -t "$tab" -k3n | cut -f1 | grep -x -A 1 InstallInitialize | tr '\n' ' ')" = "InstallInitialize RemoveExistingProducts " ] ||
     fail "$name does not remove an older version right after InstallInitialize"
   # Visual Studio 8.0's InstallDir, read raw (2) in the 32-bit view, must be
-  # there for a first installation; the tool folder kept is read back so.
-  [ "$(rows RegLocator | tr '\t\n' '  ')" = 'KeptToolFolder 2 SOFTWARE\WizardSetup InstallDir 2 VisualStudio8InstallDir 2 SOFTWARE\Microsoft\VisualStudio\8.0 InstallDir 2 ' ] &&
-    [ "$(rows AppSearch | tr '\t\n' '  ')" = 'VISUALSTUDIO8 VisualStudio8InstallDir WIZARDSETUP_FOLDER KeptToolFolder ' ] &&
+  # there for a first installation; an installed tool folder is the folder
+  # of any of its files that Windows Installer has (a file key path, 1).
+  local tool_folder_searches
+  tool_folder_searches=$(rows Component | awk -F "$tab" '$3 == "INSTALLDIR" && $4 % 8 < 4 { print "Installed" $1 "\t" $2 "\t1" }' | LC_ALL=C sort)
+  [ "$(rows RegLocator | tr '\t\n' '  ')" = 'VisualStudio8InstallDir 2 SOFTWARE\Microsoft\VisualStudio\8.0 InstallDir 2 ' ] &&
+    [ "$(rows CompLocator)" = "$tool_folder_searches" ] &&
+    [ "$(rows AppSearch | cut -f1 | uniq -c | tr -s ' \n' '  ')" = " 1 VISUALSTUDIO8 $(grep -c '' <<< "$tool_folder_searches") WIZARDSETUP_INSTALLED_FOLDER " ] &&
     rows LaunchCondition | grep -q "^Installed OR VISUALSTUDIO8${tab}WizardSetup needs Visual Studio 8.0" ||
-    fail "$name does not require Visual Studio 8.0: $(rows RegLocator) $(rows LaunchCondition)"
+    fail "$name does not require Visual Studio 8.0, or find its tool folder: $(rows RegLocator) $(rows CompLocator) $(rows AppSearch) $(rows LaunchCondition)"
   rows Property | grep -qx "ARPNOMODIFY${tab}1" && ! rows Property | grep -q '^ARPNOREPAIR' ||
     fail "$name offers Change, or no Repair"
   # Older versions are upgraded, newer ones refuse the installation.

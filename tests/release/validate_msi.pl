@@ -2,11 +2,12 @@
 # Holds a package to the rules that Windows Installer's validation checks in
 # its tables, as read back with msiinfo: every column of every table has its
 # row in _Validation, and every value keeps it (null, range, set,
-# category, foreign key); no table is empty; every property that AppSearch
-# or an upgrade search sets is secure; no property that binds every later
-# operation of the product is set in the package; the WizardSetup.exe packed
-# carries the package's version. Prints a line for each fault, and one for
-# each package that keeps every rule.
+# category, foreign key); no table is empty; every property that the UI
+# sequence sets is secure, and no secure property decides a folder or a
+# program; no property that binds every later operation of the product is
+# set in the package, and one set at run time comes before costing; the
+# WizardSetup.exe packed carries the package's version. Prints a line for
+# each fault, and one for each package that keeps every rule.
 #
 #   validate_msi.pl PACKAGE.msi|FOLDER...   a folder: every MSI in it
 use strict;
@@ -86,6 +87,9 @@ sub check_value {
     if $rule->{KeyTable} ne '' && !$linked;
 }
 
+# The properties that formatted text names ([NAME]).
+sub properties_in { $_[0] =~ /\[([A-Za-z_][A-Za-z0-9_.]*)\]/g }
+
 # The file version in the version resource of the file NAME that the
 # package's cabinet holds, if any.
 sub packed_version {
@@ -148,10 +152,47 @@ sub validate {
 
   my %property = map { $_->[0] => $_->[1] } @{$tables{Property}{rows}};
   my %secure = map { $_ => 1 } split /;/, $property{SecureCustomProperties} // '';
-  for my $searched ((map { $_->[0] } @{$tables{AppSearch}{rows} // []}),
-                    (map { $_->[6] } @{$tables{Upgrade}{rows} // []})) {
-    fault("$searched is set by a search but not in SecureCustomProperties") unless $secure{$searched};
+  my %folder = map { $_->[0] => 1 } @{$tables{Directory}{rows}};
+  my %ui = map { $_->[0] => 1 } @{$tables{InstallUISequence}{rows} // []};
+  my %execute = map { $_->[0] => $_->[2] } @{$tables{InstallExecuteSequence}{rows}};
+  # Each custom action as [name, base type (source and kind), source, target].
+  my @actions = map { [$_->[0], $_->[1] & 63, @$_[2, 3]] } @{$tables{CustomAction}{rows} // []};
+  fault("$_->[0] is set by AppSearch but not public (ICE52)") for grep { $_->[0] =~ /[a-z]/ } @{$tables{AppSearch}{rows} // []};
+
+  # What the UI sequence sets reaches the execute sequence of an installation
+  # elevated for a standard user only when it is secure (the upgrade
+  # search's finds, below); a folder the execute sequence resolves itself.
+  my @from_ui = (
+    ($ui{AppSearch} ? map { $_->[0] } @{$tables{AppSearch}{rows} // []} : ()),
+    map { $_->[2] } grep { $ui{$_->[0]} && $_->[1] == 51 } @actions);
+  fault("$_ is set in the UI sequence but not secure, so an elevated installation loses it")
+    for grep { !$secure{$_} && !$folder{$_} } @from_ui;
+  # An upgrade search's finds reach RemoveExistingProducts only so (ICE61).
+  fault("$_->[6] is set by an upgrade search but not secure")
+    for grep { !$secure{$_->[6]} } @{$tables{Upgrade}{rows} // []};
+
+  # And so a secure property is one that a standard user may set: none may
+  # name a folder or a program that an action runs, nor what a property or
+  # folder action (51, 35) sets such a one to, at any remove.
+  my %decides = %folder;
+  for (@actions) {
+    $decides{$_->[2]} = 1 if $_->[1] == 50;
+    $decides{$_} = 1 for $_->[1] == 34 ? properties_in($_->[3]) : ();
   }
+  for (my $grew = 1; $grew;) {
+    $grew = 0;
+    for my $action (grep { ($_->[1] == 51 || $_->[1] == 35) && $decides{$_->[2]} } @actions) {
+      $decides{$_} = $grew = 1 for grep { !$decides{$_} } properties_in($action->[3]);
+    }
+  }
+  fault("$_ is secure, and so open to a standard user, but decides a folder or a program") for grep { $decides{$_} } sort keys %secure;
+
+  # A REINSTALLMODE set at run time counts only for the costing after it.
+  for my $action (map { $_->[0] } grep { $_->[1] == 51 && $_->[2] eq 'REINSTALLMODE' } @actions) {
+    fault("$action sets REINSTALLMODE after costing, where it changes nothing")
+      unless defined $execute{$action} && $execute{$action} < $execute{CostFinalize};
+  }
+
   # WizardSetup.exe carries the package's version, in the File table and in
   # its own version resource, so that an upgrade always brings a higher one.
   my $version = join('.', (split(/\./, $property{ProductVersion}), 0, 0, 0)[0 .. 3]);
