@@ -12,20 +12,26 @@
 
 namespace {
 
-constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+constexpr int kFlags = O_CLOEXEC | O_NOCTTY;
 char self[4096];
 char path[4096];
+char looked_at[32];
 char block[16384];
 
+// Looked at without being opened, then opened through the look.
 int OpenIn(const char* folder, const char* name, bool writing,
            struct stat& status) {
   readlink("/proc/self/exe", self, sizeof self);
   std::snprintf(path, sizeof path, "%s/%s", folder, name);
-  stat(path, &status);
-  const int fd = open(path, (writing ? O_WRONLY : O_RDONLY) | kFlags);
-  if (writing && flock(fd, LOCK_EX | LOCK_NB) != 0) return -1;
+  const int look = open(path, O_PATH | O_CLOEXEC);
+  fstat(look, &status);
+  std::snprintf(looked_at, sizeof looked_at, "/proc/self/fd/%d", look);
+  const int fd = open(looked_at, (writing ? O_WRONLY : O_RDONLY) | kFlags);
+  close(look);
+  if (!writing) return fd;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return -1;
   fstat(fd, &status);
-  if (writing && ftruncate(fd, 0) != 0) return -1;
+  if (ftruncate(fd, 0) != 0) return -1;
   return fd;
 }
 
